@@ -1,0 +1,24 @@
+// Runs the fuzz target once on each file named on the command line, for builds
+// without libFuzzer: the committed corpus stays a regression test everywhere.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::ifstream in(argv[i], std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", argv[i]);
+            return 1;
+        }
+        const std::vector<std::uint8_t> input(std::istreambuf_iterator<char>(in), {});
+        LLVMFuzzerTestOneInput(input.data(), input.size());
+    }
+    std::printf("replayed %d inputs\n", argc - 1);
+    return 0;
+}

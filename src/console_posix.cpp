@@ -1,0 +1,202 @@
+// The console on POSIX systems: the controlling terminal stands for the console
+// keyboard, and the standard streams are the process's descriptors 0, 1 and 2.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <iterator>
+
+#include "console.h"
+
+namespace {
+
+// The report is far smaller than this, so a redirected report goes out only at
+// the end of the process, never halfway.
+constexpr std::size_t kReportBufferSize = 4096;
+char g_report_buffer[kReportBufferSize];
+
+// The bytes of one key (an escape sequence, a UTF-8 character) arrive together;
+// a lone Esc is told from the start of a sequence by this much silence after it.
+constexpr int kKeyByteGapMs = 50;
+// No terminal sends a longer key sequence; the bound keeps garbage from looping.
+constexpr int kLongestSequence = 32;
+
+constexpr unsigned char kEscape = 0x1B;
+
+// State the signal handlers need during the wait. Only async-signal-safe calls
+// (tcsetattr, sigaction, raise) touch it from a handler.
+int g_tty = -1;
+termios g_saved_mode;
+termios g_raw_mode;
+
+extern "C" void restore_mode_and_raise(int signal_number);
+extern "C" void resume_raw_mode(int signal_number);
+
+// Signals from outside during the wait. Those that end or stop the process put
+// the previous mode back first; SA_RESETHAND has restored the default action by
+// then, so the signal raised again takes its usual course when the handler
+// returns. SIGCONT puts raw mode back after a stop.
+struct WaitSignal {
+    int number;
+    void (*handler)(int);
+    unsigned flags;  // SA_RESETHAND does not fit a signed int on every system
+};
+constexpr WaitSignal kWaitSignals[] = {
+    {SIGTERM, restore_mode_and_raise, SA_RESETHAND},
+    {SIGHUP, restore_mode_and_raise, SA_RESETHAND},
+    {SIGINT, restore_mode_and_raise, SA_RESETHAND},
+    {SIGQUIT, restore_mode_and_raise, SA_RESETHAND},
+    {SIGTSTP, restore_mode_and_raise, SA_RESETHAND | SA_RESTART},
+    {SIGCONT, resume_raw_mode, SA_RESTART},
+};
+constexpr std::size_t kStopSignalIndex = 4;
+struct sigaction g_previous[std::size(kWaitSignals)];
+bool g_installed[std::size(kWaitSignals)];
+
+void install(std::size_t index) {
+    struct sigaction action {};
+    action.sa_handler = kWaitSignals[index].handler;
+    action.sa_flags = static_cast<int>(kWaitSignals[index].flags);
+    sigfillset(&action.sa_mask);
+    sigaction(kWaitSignals[index].number, &action, nullptr);
+}
+
+extern "C" void restore_mode_and_raise(int signal_number) {
+    tcsetattr(g_tty, TCSANOW, &g_saved_mode);
+    raise(signal_number);
+}
+
+extern "C" void resume_raw_mode(int) {
+    tcsetattr(g_tty, TCSANOW, &g_raw_mode);
+    if (g_installed[kStopSignalIndex]) install(kStopSignalIndex);
+}
+
+void install_wait_handlers() {
+    for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {
+        // A signal the process was told to ignore (nohup, background jobs) stays ignored.
+        g_installed[i] = sigaction(kWaitSignals[i].number, nullptr, &g_previous[i]) == 0 &&
+                         g_previous[i].sa_handler != SIG_IGN;
+        if (g_installed[i]) install(i);
+    }
+}
+
+void remove_wait_handlers() {
+    for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {
+        if (g_installed[i]) sigaction(kWaitSignals[i].number, &g_previous[i], nullptr);
+    }
+}
+
+// Raw for the wait: no echo, no line editing, and no key with a meaning of its
+// own (signals, flow control, literal-next, break) so that every key is just a key.
+termios raw_mode_from(const termios& mode) {
+    termios raw = mode;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | BRKINT | ISTRIP | INLCR | IGNCR | ICRNL);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    return raw;
+}
+
+// Reads one byte; with a timeout, gives up when nothing comes within it. Returns
+// false on timeout, end of input or a read error.
+bool read_byte(int fd, unsigned char& byte, int timeout_ms) {
+    for (;;) {
+        if (timeout_ms >= 0) {
+            pollfd ready{fd, POLLIN, 0};
+            const int polled = poll(&ready, 1, timeout_ms);
+            if (polled < 0 && errno == EINTR) continue;
+            if (polled <= 0) return false;
+        }
+        const ssize_t count = read(fd, &byte, 1);
+        if (count == 1) return true;
+        if (count < 0 && errno == EINTR) continue;
+        return false;
+    }
+}
+
+void consume_utf8_continuation(int fd, unsigned char lead) {
+    int remaining = lead >= 0xF8 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    unsigned char byte = 0;
+    while (remaining-- > 0 && read_byte(fd, byte, kKeyByteGapMs)) {
+    }
+}
+
+// After "Esc [" or "Esc O": parameter and intermediate bytes, then one final byte.
+void consume_control_sequence(int fd) {
+    unsigned char byte = 0;
+    for (int i = 0; i < kLongestSequence && read_byte(fd, byte, kKeyByteGapMs); ++i) {
+        if (i == 0 && byte == '[') {
+            // The Linux console's F1..F5 are "Esc [ [ A".."Esc [ [ E".
+            read_byte(fd, byte, kKeyByteGapMs);
+            return;
+        }
+        if (byte < 0x20 || byte > 0x3F) return;  // the final byte, or not a sequence at all
+    }
+}
+
+// What follows an Esc: nothing (Esc alone), a control sequence (arrows, function
+// keys), or a character sent with Alt.
+void consume_after_escape(int fd, bool alt_prefix_seen = false) {
+    unsigned char byte = 0;
+    if (!read_byte(fd, byte, kKeyByteGapMs)) return;
+    if (byte == '[' || byte == 'O') {
+        consume_control_sequence(fd);
+    } else if (byte == kEscape && !alt_prefix_seen) {
+        consume_after_escape(fd, true);  // Alt with a key that is itself a sequence
+    } else {
+        consume_utf8_continuation(fd, byte);
+    }
+}
+
+// Takes one key press from the terminal, whole. Returns when it has one, or when
+// the terminal can no longer be read.
+void read_one_key(int fd) {
+    unsigned char first = 0;
+    if (!read_byte(fd, first, -1)) return;
+    if (first == kEscape) {
+        consume_after_escape(fd);
+    } else {
+        consume_utf8_continuation(fd, first);
+    }
+}
+
+}  // namespace
+
+void prepare_standard_streams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free number is `fd` itself, since the lower ones are open.
+            const int null_fd = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (null_fd >= 0 && null_fd != fd) close(null_fd);
+        }
+    }
+    // A reader that went away must cost the report, not the run.
+    signal(SIGPIPE, SIG_IGN);
+    setvbuf(stdout, g_report_buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF,
+            kReportBufferSize);
+}
+
+void wait_for_key() {
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;  // no controlling terminal: nobody to wait for
+    if (tcgetattr(fd, &g_saved_mode) != 0) {
+        close(fd);
+        return;
+    }
+    g_tty = fd;
+    g_raw_mode = raw_mode_from(g_saved_mode);
+    install_wait_handlers();
+    // TCSANOW, not TCSAFLUSH: a key typed while the files loaded must still count.
+    tcsetattr(fd, TCSANOW, &g_raw_mode);
+
+    read_one_key(fd);
+
+    tcsetattr(fd, TCSANOW, &g_saved_mode);
+    remove_wait_handlers();
+    g_tty = -1;
+    close(fd);
+}

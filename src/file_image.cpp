@@ -1,0 +1,92 @@
+#include "file_image.h"
+
+#include <algorithm>
+#include <new>
+
+#include "file_system.h"
+
+namespace {
+
+// Report lines, byte for byte. The blank before some line feeds is part of the
+// format that people and scripts already read, so it stays.
+constexpr const char* kOpenFailedLine = "[-] open %s error\n";
+constexpr const char* kOpenedLine = "[+] open %s ok \n";
+constexpr const char* kSizeDecimalLine = "FileSise %s %u \n";
+constexpr const char* kSizeHexLine = "FileSise %s 0x%08lX \n";
+constexpr const char* kAllocationFailedLine = "\n Error %s \n";
+constexpr const char* kAllocatedLine = "[+]mem ok\n";
+constexpr const char* kReadDecimalLine = "fread ok retcode %u \n";
+constexpr const char* kReadHexLine = "fread ok retcode 0x%08lX \n";
+constexpr const char* kWriteFailedLine = "[-] write %s error\n";
+
+// Fills in one of the lines above that name a file.
+std::string line_naming(const char* format, const char* file_name) {
+    const int length = std::snprintf(nullptr, 0, format, file_name);
+    std::string line(static_cast<std::size_t>(length), '\0');
+    std::snprintf(line.data(), line.size() + 1, format, file_name);
+    return line;
+}
+
+// The decimal form comes first, then eight upper-case hex digits.
+void report_count(std::FILE* report, const char* decimal_format, const char* hex_format,
+                  const char* file_name, std::uint32_t count) {
+    if (file_name != nullptr) {
+        std::fprintf(report, decimal_format, file_name, count);
+        std::fprintf(report, hex_format, file_name, static_cast<unsigned long>(count));
+    } else {
+        std::fprintf(report, decimal_format, count);
+        std::fprintf(report, hex_format, static_cast<unsigned long>(count));
+    }
+}
+
+}  // namespace
+
+std::uint32_t image_size_from_position(std::int64_t position) {
+    // Sizes past the 32-bit signed range (and failed queries) measure as -1,
+    // which the allocation limit then refuses.
+    if (position < 0 || position > INT32_MAX) return kUnmeasurableSize;
+    return static_cast<std::uint32_t>(position);
+}
+
+std::uint32_t read_whole_file(std::FILE* file, FileImage& image) {
+    std::fill_n(image.bytes.get(), image.length, kUnreadByte);
+    std::rewind(file);
+    return static_cast<std::uint32_t>(std::fread(image.bytes.get(), 1, image.length, file));
+}
+
+Status load_file_image(const char* file_name, FileImage& image, std::FILE* report) {
+    std::FILE* file = open_input_file(file_name);
+    if (file == nullptr) return Status::failure(line_naming(kOpenFailedLine, file_name));
+    std::fprintf(report, kOpenedLine, file_name);
+
+    const std::uint32_t size = image_size_from_position(measure_file_size(file));
+    report_count(report, kSizeDecimalLine, kSizeHexLine, file_name, size);
+
+    // nothrow new: a refused request must become the report line, never an abort.
+    std::unique_ptr<std::uint8_t[]> bytes;
+    if (size <= kLargestImage) bytes.reset(new (std::nothrow) std::uint8_t[size]);
+    if (bytes == nullptr) {
+        std::fclose(file);
+        return Status::failure(line_naming(kAllocationFailedLine, file_name));
+    }
+    std::fputs(kAllocatedLine, report);
+
+    image.bytes = std::move(bytes);
+    image.length = size;
+    const std::uint32_t delivered = read_whole_file(file, image);
+    std::fclose(file);  // read-only: nothing can be lost at the close
+    report_count(report, kReadDecimalLine, kReadHexLine, nullptr, delivered);
+    return Status::success();
+}
+
+Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report) {
+    std::FILE* file = open_output_file(file_name);
+    if (file == nullptr) return Status::failure(line_naming(kOpenFailedLine, file_name));
+    std::fprintf(report, kOpenedLine, file_name);
+
+    const bool written =
+        image.length == 0 || std::fwrite(image.bytes.get(), 1, image.length, file) == image.length;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) return Status::failure(line_naming(kWriteFailedLine, file_name));
+    return Status::success();
+}

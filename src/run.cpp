@@ -1,0 +1,59 @@
+#include "run.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console.h"
+#include "file_image.h"
+#include "transfer.h"
+
+namespace {
+
+std::string too_short_line(const char* file_name) {
+    return std::string("[-] ") + file_name + " too short\n";
+}
+
+// Loads one input or stops the run with the line the loader handed back.
+FileImage load_or_stop(const char* file_name) {
+    FileImage image;
+    const Status status = load_file_image(file_name, image, stdout);
+    if (!status.ok()) stop_run(status.failure_line);
+    return image;
+}
+
+}  // namespace
+
+int run_conversion() {
+    FileImage source = load_or_stop(kSourceFileName);
+    FileImage templ = load_or_stop(kTemplateFileName);
+
+    // Checked before the output is opened, so a refusal leaves an earlier output alone.
+    switch (check_image_fit(source.view(), templ.view())) {
+        case ImageFit::source_too_short: stop_run(too_short_line(kSourceFileName));
+        case ImageFit::template_too_short: stop_run(too_short_line(kTemplateFileName));
+        case ImageFit::fits: break;
+    }
+    transfer_records(source.view(), templ.view());
+
+    const Status saved = save_file_image(kOutputFileName, templ, stdout);
+    if (!saved.ok()) stop_run(saved.failure_line);
+
+    source = FileImage{};
+    templ = FileImage{};
+    wait_for_key();
+    return kExitComplete;
+}
+
+void stop_run(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    wait_for_key();
+    end_run(kExitStopped);
+}
+
+void end_run(int status) {
+    // exit() would flush too, but could not say that the report was lost.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fputs("tarvul2semrod: the report could not be written to standard output\n", stderr);
+    }
+    std::exit(status);
+}

@@ -1,0 +1,249 @@
+// The key wait on a real terminal: the tool runs on a pseudo-terminal that the
+// test holds both ends of, and the test presses the keys.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "run.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const fs::path kExamples = TARVUL2SEMROD_EXAMPLES;
+
+// The tool on a pseudo-terminal that is its controlling terminal.
+class TerminalRun {
+public:
+    // `output_file` empty: stdout is the terminal; otherwise stdout goes to that file
+    // and stdin comes from /dev/null, so only the terminal itself can end the wait.
+    explicit TerminalRun(const fs::path& directory, const fs::path& output_file = {},
+                         const std::string& typed_ahead = "") {
+        EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+        tcgetattr(slave_, &initial_mode_);
+        if (!typed_ahead.empty()) press(typed_ahead);
+        pid_ = fork();
+        if (pid_ == 0) {
+            setsid();
+            ioctl(slave_, TIOCSCTTY, 0);
+            const int in = output_file.empty() ? slave_ : open("/dev/null", O_RDONLY);
+            const int out = output_file.empty() ? slave_ : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(slave_, 2);
+            close(master_);
+            const rlimit no_core{0, 0};
+            setrlimit(RLIMIT_CORE, &no_core);
+            if (chdir(directory.c_str()) != 0) _exit(126);
+            execl(TARVUL2SEMROD_PATH, TARVUL2SEMROD_PATH, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        fcntl(master_, F_SETFL, O_NONBLOCK);
+    }
+
+    ~TerminalRun() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(master_);
+        close(slave_);
+    }
+
+    // True once the tool has switched the terminal out of line mode for its wait.
+    bool wait_until_raw() {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+            termios mode{};
+            tcgetattr(slave_, &mode);
+            if ((mode.c_lflag & ICANON) == 0) return true;
+            drain();
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    void signal(int signal_number) { kill(pid_, signal_number); }
+
+    void press(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+
+    bool still_running() {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+        exited_ = true;
+        status_ = status;
+        return false;
+    }
+
+    // The wait status of the tool, once it has ended (-1 if it does not end in time).
+    int finish() {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+            drain();
+            if (!still_running()) return status_;
+            std::this_thread::sleep_for(5ms);
+        }
+        return -1;
+    }
+
+    bool mode_restored() {
+        termios now{};
+        tcgetattr(slave_, &now);
+        return now.c_lflag == initial_mode_.c_lflag && now.c_iflag == initial_mode_.c_iflag &&
+               now.c_cc[VMIN] == initial_mode_.c_cc[VMIN] && now.c_cc[VTIME] == initial_mode_.c_cc[VTIME];
+    }
+
+    // What the tool left unread in the terminal's input.
+    std::string unread_input() {
+        termios mode{};
+        tcgetattr(slave_, &mode);
+        cfmakeraw(&mode);
+        mode.c_cc[VMIN] = 0;
+        mode.c_cc[VTIME] = 0;
+        tcsetattr(slave_, TCSANOW, &mode);
+        std::string left;
+        char buffer[64];
+        for (ssize_t count; (count = read(slave_, buffer, sizeof buffer)) > 0;) left.append(buffer, count);
+        return left;
+    }
+
+    const std::string& shown() {
+        drain();
+        return shown_;
+    }
+
+private:
+    void drain() {
+        char buffer[4096];
+        for (ssize_t count; (count = read(master_, buffer, sizeof buffer)) > 0;) shown_.append(buffer, count);
+    }
+
+    int master_ = -1, slave_ = -1;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+    termios initial_mode_{};
+    std::string shown_;
+};
+
+void copy_examples(const ScopedTempDir& dir) {
+    fs::copy_file(kExamples / kSourceFileName, dir / kSourceFileName);
+    fs::copy_file(kExamples / kTemplateFileName, dir / kTemplateFileName);
+}
+
+bool exited_with(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+
+TEST(KeyWait, WaitsForAKeyAndRestoresTheMode) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun tool(dir.path());
+    ASSERT_TRUE(tool.wait_until_raw());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(tool.still_running());
+    // The whole report is on the screen before the wait begins.
+    EXPECT_NE(tool.shown().find("[+] open new_semrod.dat ok \r\n"), std::string::npos);
+    tool.press("k");
+    EXPECT_TRUE(exited_with(tool.finish(), 0));
+    EXPECT_TRUE(tool.mode_restored());
+}
+
+// Every key ends the wait and is taken whole: what was typed after it stays.
+TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
+    struct Case {
+        const char* name;
+        std::string key;
+    };
+    const std::vector<Case> cases = {
+        {"letter", "k"},          {"Enter", "\r"},        {"Ctrl+C", "\x03"},
+        {"Ctrl+Z", "\x1a"},       {"Ctrl+\\", "\x1c"},    {"Ctrl+S", "\x13"},
+        {"Ctrl+V", "\x16"},       {"arrow", "\x1b[A"},    {"SS3 arrow", "\x1bOA"},
+        {"F1", "\x1bOP"},         {"F5", "\x1b[15~"},     {"Shift+F5", "\x1b[15;2~"},
+        {"console F1", "\x1b[[A"}, {"Alt+x", "\x1bx"},     {"Alt+arrow", "\x1b\x1b[A"},
+        {"UTF-8", "\xc3\xa9"},    {"UTF-8 4 bytes", "\xf0\x9f\x99\x82"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        copy_examples(dir);
+        TerminalRun tool(dir.path());
+        ASSERT_TRUE(tool.wait_until_raw());
+        tool.press(c.key + "z");
+        EXPECT_TRUE(exited_with(tool.finish(), 0));
+        EXPECT_TRUE(tool.mode_restored());
+        EXPECT_EQ(tool.unread_input(), "z");
+    }
+}
+
+TEST(KeyWait, ALoneEscapeEndsTheWaitAfterAShortPause) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun tool(dir.path());
+    ASSERT_TRUE(tool.wait_until_raw());
+    tool.press("\x1b");
+    EXPECT_TRUE(exited_with(tool.finish(), 0));
+    EXPECT_EQ(tool.unread_input(), "");
+}
+
+TEST(KeyWait, CtrlCAfterAFailureStopKeepsStatusOne) {
+    ScopedTempDir dir;  // no inputs at all
+    TerminalRun tool(dir.path());
+    ASSERT_TRUE(tool.wait_until_raw());
+    tool.press("\x03");
+    EXPECT_TRUE(exited_with(tool.finish(), 1));
+    EXPECT_EQ(tool.shown(), "[-] open tarvul.dat error\r\n");
+}
+
+TEST(KeyWait, AKeyTypedAheadEndsTheWaitAtOnce) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun tool(dir.path(), {}, "k");
+    EXPECT_TRUE(exited_with(tool.finish(), 0));
+    EXPECT_TRUE(tool.mode_restored());
+}
+
+// With stdin and stdout redirected the wait still reads the terminal, and the
+// redirected report arrives only when the process ends.
+TEST(KeyWait, RedirectedReportStaysEmptyDuringTheWait) {
+    for (const bool complete : {true, false}) {
+        SCOPED_TRACE(complete ? "complete run" : "failure stop");
+        ScopedTempDir dir;
+        if (complete) copy_examples(dir);
+        const fs::path report = dir / "report.txt";
+        TerminalRun tool(dir.path(), report);
+        ASSERT_TRUE(tool.wait_until_raw());
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(tool.still_running());
+        EXPECT_EQ(fs::file_size(report), 0u);
+        tool.press(" ");
+        EXPECT_TRUE(exited_with(tool.finish(), complete ? 0 : 1));
+        const std::string first_line = complete ? "[+] open tarvul.dat ok \n" : "[-] open tarvul.dat error\n";
+        EXPECT_EQ(read_text(report).substr(0, first_line.size()), first_line);
+    }
+}
+
+TEST(KeyWait, AnEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal_number));
+        ScopedTempDir dir;
+        copy_examples(dir);
+        TerminalRun tool(dir.path());
+        ASSERT_TRUE(tool.wait_until_raw());
+        tool.signal(signal_number);
+        const int status = tool.finish();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        EXPECT_TRUE(tool.mode_restored());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "file_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+// A report stream the test can read back.
+class CapturedReport {
+public:
+    CapturedReport() : file_(std::tmpfile()) {}
+    ~CapturedReport() { std::fclose(file_); }
+    std::FILE* stream() { return file_; }
+    std::string text() {
+        std::fflush(file_);
+        std::string text;
+        std::rewind(file_);
+        for (int c; (c = std::fgetc(file_)) != EOF;) text += static_cast<char>(c);
+        return text;
+    }
+
+private:
+    std::FILE* file_;
+};
+
+TEST(ImageSize, PositionsBeyondThe32BitSignedRangeMeasureAsMinusOne) {
+    struct Case {
+        std::int64_t position;
+        std::uint32_t size;
+    };
+    for (const Case c : {Case{0, 0}, Case{20000, 20000}, Case{0x7FFFFFFF, 0x7FFFFFFF},
+                         Case{0x80000000, 0xFFFFFFFF}, Case{0xFFFFFFFF, 0xFFFFFFFF},
+                         Case{0x100000000, 0xFFFFFFFF}, Case{0x100000001, 0xFFFFFFFF},
+                         Case{-1, 0xFFFFFFFF}}) {
+        EXPECT_EQ(image_size_from_position(c.position), c.size) << c.position;
+    }
+}
+
+TEST(LoadFileImage, ReportsEachStageAndHoldsTheFile) {
+    ScopedTempDir dir;
+    const Bytes content = patterned_bytes(300, 1);
+    write_file(dir / "in.dat", content);
+    CapturedReport report;
+    FileImage image;
+
+    ASSERT_TRUE(load_file_image((dir / "in.dat").string().c_str(), image, report.stream()).ok());
+    EXPECT_EQ(Bytes(image.bytes.get(), image.bytes.get() + image.length), content);
+    const std::string name = (dir / "in.dat").string();
+    EXPECT_EQ(report.text(), "[+] open " + name + " ok \nFileSise " + name + " 300 \nFileSise " +
+                                 name + " 0x0000012C \n[+]mem ok\nfread ok retcode 300 \n"
+                                 "fread ok retcode 0x0000012C \n");
+}
+
+TEST(LoadFileImage, EmptyFileGivesAnEmptyImage) {
+    ScopedTempDir dir;
+    write_file(dir / "empty.dat", {});
+    CapturedReport report;
+    FileImage image;
+
+    ASSERT_TRUE(load_file_image((dir / "empty.dat").string().c_str(), image, report.stream()).ok());
+    EXPECT_EQ(image.length, 0u);
+    EXPECT_NE(image.bytes, nullptr);
+    EXPECT_NE(report.text().find(" 0 \nFileSise "), std::string::npos);
+    EXPECT_NE(report.text().find("[+]mem ok\nfread ok retcode 0 \nfread ok retcode 0x00000000 \n"),
+              std::string::npos);
+}
+
+TEST(LoadFileImage, MissingFileFailsWithItsLineAndWritesNothing) {
+    ScopedTempDir dir;
+    CapturedReport report;
+    FileImage image;
+    const Status status = load_file_image((dir / "gone.dat").string().c_str(), image, report.stream());
+    EXPECT_EQ(status.failure_line, "[-] open " + (dir / "gone.dat").string() + " error\n");
+    EXPECT_EQ(report.text(), "");
+}
+
+TEST(ReadWholeFile, ShortReadLeavesTheTailUnreadNotStale) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs("0123456789", file);
+    FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes
+
+    EXPECT_EQ(read_whole_file(file, image), 10u);
+    EXPECT_EQ(std::string(image.bytes.get(), image.bytes.get() + 10), "0123456789");
+    for (std::size_t i = 10; i < 20; ++i) EXPECT_EQ(image.bytes[i], 0xFF) << i;
+    std::fclose(file);
+}
+
+TEST(SaveFileImage, ReplacesALongerFileWithExactlyTheImage) {
+    ScopedTempDir dir;
+    write_file(dir / "out.dat", patterned_bytes(5000, 9));
+    const Bytes content = patterned_bytes(123, 4);
+    FileImage image{std::make_unique<std::uint8_t[]>(content.size()), 123};
+    std::copy(content.begin(), content.end(), image.bytes.get());
+    CapturedReport report;
+
+    ASSERT_TRUE(save_file_image((dir / "out.dat").string().c_str(), image, report.stream()).ok());
+    EXPECT_EQ(read_file(dir / "out.dat"), content);
+    EXPECT_EQ(report.text(), "[+] open " + (dir / "out.dat").string() + " ok \n");
+}
+
+TEST(SaveFileImage, AnOutputThatCannotBeCreatedFailsWithItsLine) {
+    ScopedTempDir dir;
+    std::filesystem::create_directory(dir / "out.dat");
+    CapturedReport report;
+    const Status status = save_file_image((dir / "out.dat").string().c_str(), FileImage{}, report.stream());
+    EXPECT_EQ(status.failure_line, "[-] open " + (dir / "out.dat").string() + " error\n");
+    EXPECT_EQ(report.text(), "");
+}
+
+}  // namespace

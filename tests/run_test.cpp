@@ -1,0 +1,253 @@
+// End to end: the built tool in scratch directories, with no console attached.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "run.h"
+#include "test_support.h"
+#include "tool_process.h"
+#include "transfer.h"
+
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kExamples = TARVUL2SEMROD_EXAMPLES;
+
+// The sample data sets' report, written out in full.
+const std::string kExampleReport =
+    "[+] open tarvul.dat ok \n"
+    "FileSise tarvul.dat 8704 \n"
+    "FileSise tarvul.dat 0x00002200 \n"
+    "[+]mem ok\n"
+    "fread ok retcode 8704 \n"
+    "fread ok retcode 0x00002200 \n"
+    "[+] open semrod.dat ok \n"
+    "FileSise semrod.dat 8800 \n"
+    "FileSise semrod.dat 0x00002260 \n"
+    "[+]mem ok\n"
+    "fread ok retcode 8800 \n"
+    "fread ok retcode 0x00002260 \n"
+    "[+] open new_semrod.dat ok \n";
+
+const Bytes kEarlierOutput = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+
+void copy_examples(const ScopedTempDir& dir) {
+    fs::copy_file(kExamples / kSourceFileName, dir / kSourceFileName);
+    fs::copy_file(kExamples / kTemplateFileName, dir / kTemplateFileName);
+}
+
+TEST(Run, ConvertsTheSamplesWithTheFullReport) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    const ToolResult result = run_tool(dir.path());
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.out, platform_text(kExampleReport));
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(read_file(dir / kOutputFileName), read_file(kExamples / "new_semrod.expected"));
+}
+
+TEST(Run, ArgumentsAreIgnored) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"-v", "x", "y"}, {""}, {"tarvul.dat", "out.dat"}}) {
+        ScopedTempDir dir;
+        copy_examples(dir);
+        const ToolResult result = run_tool(dir.path(), {.arguments = arguments});
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(result.out, platform_text(kExampleReport));
+        EXPECT_EQ(read_file(dir / kOutputFileName), read_file(kExamples / "new_semrod.expected"));
+    }
+}
+
+TEST(Run, ReplacesALongerEarlierOutput) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    write_file(dir / kOutputFileName, patterned_bytes(100000, 3));
+    EXPECT_EQ(run_tool(dir.path()).exit_status, 0);
+    EXPECT_EQ(read_file(dir / kOutputFileName), read_file(kExamples / "new_semrod.expected"));
+}
+
+// Each stop: the report up to its failure line, status 1, and an output file
+// from an earlier run left exactly as it was.
+TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
+    const Bytes source = make_source(4);
+    const Bytes templ = make_template(4);
+    const auto source_lines = loaded_lines(kSourceFileName, std::uint32_t(source.size()),
+                                           std::uint32_t(source.size()));
+    struct Case {
+        const char* name;
+        std::function<void(const ScopedTempDir&)> prepare;
+        std::string report;
+    };
+    const std::vector<Case> cases = {
+        {"source missing", [&](auto& d) { write_file(d / kTemplateFileName, templ); },
+         "[-] open tarvul.dat error\n"},
+        {"template missing", [&](auto& d) { write_file(d / kSourceFileName, source); },
+         source_lines + "[-] open semrod.dat error\n"},
+        {"source is a directory",
+         [&](auto& d) {
+             fs::create_directory(d / kSourceFileName);
+             write_file(d / kTemplateFileName, templ);
+         },
+         "[-] open tarvul.dat error\n"},
+        {"template is a directory",
+         [&](auto& d) {
+             write_file(d / kSourceFileName, source);
+             fs::create_directory(d / kTemplateFileName);
+         },
+         source_lines + "[-] open semrod.dat error\n"},
+        {"source one byte short",
+         [&](auto& d) {
+             write_file(d / kSourceFileName, Bytes(source.begin(), source.end() - 1));
+             write_file(d / kTemplateFileName, templ);
+         },
+         loaded_lines(kSourceFileName, std::uint32_t(source.size() - 1), std::uint32_t(source.size() - 1)) +
+             loaded_lines(kTemplateFileName, std::uint32_t(templ.size()), std::uint32_t(templ.size())) +
+             "[-] tarvul.dat too short\n"},
+        {"template one byte short",
+         [&](auto& d) {
+             write_file(d / kSourceFileName, source);
+             write_file(d / kTemplateFileName, Bytes(templ.begin(), templ.end() - 1));
+         },
+         source_lines +
+             loaded_lines(kTemplateFileName, std::uint32_t(templ.size() - 1), std::uint32_t(templ.size() - 1)) +
+             "[-] semrod.dat too short\n"},
+        {"both empty",
+         [&](auto& d) {
+             write_file(d / kSourceFileName, {});
+             write_file(d / kTemplateFileName, {});
+         },
+         loaded_lines(kSourceFileName, 0, 0) + loaded_lines(kTemplateFileName, 0, 0) +
+             "[-] tarvul.dat too short\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        c.prepare(dir);
+        write_file(dir / kOutputFileName, kEarlierOutput);
+        const ToolResult result = run_tool(dir.path());
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out, platform_text(c.report));
+        EXPECT_EQ(read_file(dir / kOutputFileName), kEarlierOutput);
+    }
+}
+
+TEST(Run, AnOutputThatCannotBeOpenedStops) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    fs::create_directory(dir / kOutputFileName);
+    const ToolResult result = run_tool(dir.path());
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out, platform_text(kExampleReport.substr(0, kExampleReport.rfind("[+] open")) +
+                                        "[-] open new_semrod.dat error\n"));
+}
+
+#ifndef _WIN32
+
+TEST(Run, InputsThatAreNotRegularFilesCannotBeOpened) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+    };
+    const std::vector<Case> cases = {
+        {"FIFO with no writer", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
+        {"character device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+        {"dangling link", [](const fs::path& p) { fs::create_symlink("nowhere.dat", p); }},
+        {"socket",
+         [](const fs::path& p) {
+             const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             p.string().copy(address.sun_path, sizeof address.sun_path - 1);
+             ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+             close(fd);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        c.make(dir / kSourceFileName);
+        write_file(dir / kTemplateFileName, make_template(1));
+        const ToolResult result = run_tool(dir.path());
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out, "[-] open tarvul.dat error\n");
+        EXPECT_FALSE(fs::exists(dir / kOutputFileName));
+    }
+}
+
+TEST(Run, AFailedWriteOfTheOutputIsReported) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    fs::create_symlink("/dev/full", dir / kOutputFileName);
+    const ToolResult result = run_tool(dir.path());
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out, kExampleReport + "[-] write new_semrod.dat error\n");
+}
+
+// Files past the 32-bit signed range measure as 0xFFFFFFFF and are refused
+// before any memory is asked for; sparse files cost no disk.
+TEST(Run, HugeInputsAreRefusedAtTheAllocation) {
+    for (const std::uintmax_t size : {std::uintmax_t{1} << 31, (std::uintmax_t{1} << 32) + 1}) {
+        SCOPED_TRACE(size);
+        ScopedTempDir dir;
+        write_file(dir / kSourceFileName, {});
+        fs::resize_file(dir / kSourceFileName, size);
+        write_file(dir / kTemplateFileName, make_template(0));
+        const ToolResult result = run_tool(dir.path());
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out,
+                  "[+] open tarvul.dat ok \nFileSise tarvul.dat 4294967295 \n"
+                  "FileSise tarvul.dat 0xFFFFFFFF \n\n Error tarvul.dat \n");
+    }
+}
+
+TEST(Run, AnAllocationTheSystemRefusesStopsCleanly) {
+#ifdef TARVUL_SANITIZED
+    GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit allows";
+#endif
+    ScopedTempDir dir;
+    write_file(dir / kSourceFileName, {});
+    fs::resize_file(dir / kSourceFileName, std::uintmax_t{1} << 30);
+    write_file(dir / kTemplateFileName, make_template(0));
+    const ToolResult result = run_tool(dir.path(), {.address_space_limit = 256ull << 20});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out,
+              "[+] open tarvul.dat ok \nFileSise tarvul.dat 1073741824 \n"
+              "FileSise tarvul.dat 0x40000000 \n\n Error tarvul.dat \n");
+}
+
+// A report nobody can read costs the report, never the conversion or the status.
+TEST(Run, AReportThatCannotBeWrittenChangesNothingElse) {
+    struct Case {
+        const char* name;
+        ToolOptions options;
+        bool note_on_stderr;
+    };
+    const std::vector<Case> cases = {
+        {"stdout closed", {.closed_descriptors = {1}}, false},
+        {"all standard streams closed", {.closed_descriptors = {0, 1, 2}}, false},
+        {"reader gone", {.stdout_target = StdoutTarget::reader_gone}, true},
+        {"disk full", {.stdout_target = StdoutTarget::device_full}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        copy_examples(dir);
+        const ToolResult result = run_tool(dir.path(), c.options);
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(read_file(dir / kOutputFileName), read_file(kExamples / "new_semrod.expected"));
+        EXPECT_EQ(result.err.empty(), !c.note_on_stderr) << result.err;
+    }
+}
+
+#endif  // !_WIN32
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Helpers shared by the tests: scratch directories, file contents, and data
+// sets shaped like the real ones.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh directory that is removed with everything in it, even when a test fails.
+class ScopedTempDir {
+public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    ScopedTempDir(const ScopedTempDir&) = delete;
+    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void write_file(const std::filesystem::path& path, const Bytes& bytes);
+Bytes read_file(const std::filesystem::path& path);
+std::string read_text(const std::filesystem::path& path);
+
+// Bytes that differ from their neighbours, so a byte carried to the wrong offset shows.
+Bytes patterned_bytes(std::size_t size, std::uint8_t seed);
+
+// A source image of the smallest size that holds `entries` records, with N set.
+Bytes make_source(unsigned entries, std::size_t extra = 0);
+// A template image of the smallest size that holds `entries` records.
+Bytes make_template(unsigned entries, std::size_t extra = 0);
+
+// What the tool's complete report looks like for inputs of these sizes (and
+// read counts equal to the sizes), with the platform's line end.
+std::string complete_report(std::uint32_t source_size, std::uint32_t template_size);
+// The six lines the loader writes for one input that loaded.
+std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::uint32_t read);
+// Text as the tool writes it through standard output: line feeds become CR LF
+// where that is the text line end.
+std::string platform_text(const std::string& text);
