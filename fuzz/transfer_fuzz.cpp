@@ -50,8 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(templ[kTemplateLayout.entry_count] == entries);
     std::vector<bool> written(template_size, false);
     written[kTemplateLayout.carried_byte] = written[kTemplateLayout.entry_count] = true;
-    for (std::size_t i = 0; i < kShortRecordSize * entries; ++i) written[kTemplateLayout.short_table + i] = true;
-    for (std::size_t i = 0; i < kLongRecordSize * entries; ++i) written[kTemplateLayout.long_table + i] = true;
-    for (std::size_t i = 0; i < template_size; ++i) require(written[i] || templ[i] == template_before[i]);
+    for (std::size_t i = 0; i < kShortRecordSize * entries; ++i)
+        written[kTemplateLayout.short_table + i] = true;
+    for (std::size_t i = 0; i < kLongRecordSize * entries; ++i)
+        written[kTemplateLayout.long_table + i] = true;
+    for (std::size_t i = 0; i < template_size; ++i)
+        require(written[i] || templ[i] == template_before[i]);
     return 0;
 }

@@ -176,8 +176,7 @@ void prepare_standard_streams() {
     }
     // A reader that went away must cost the report, not the run.
     signal(SIGPIPE, SIG_IGN);
-    setvbuf(stdout, g_report_buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF,
-            kReportBufferSize);
+    setvbuf(stdout, g_report_buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, kReportBufferSize);
 }
 
 void wait_for_key() {

@@ -29,9 +29,12 @@ int run_conversion() {
 
     // Checked before the output is opened, so a refusal leaves an earlier output alone.
     switch (check_image_fit(source.view(), templ.view())) {
-        case ImageFit::source_too_short: stop_run(too_short_line(kSourceFileName));
-        case ImageFit::template_too_short: stop_run(too_short_line(kTemplateFileName));
-        case ImageFit::fits: break;
+        case ImageFit::source_too_short:
+            stop_run(too_short_line(kSourceFileName));
+        case ImageFit::template_too_short:
+            stop_run(too_short_line(kTemplateFileName));
+        case ImageFit::fits:
+            break;
     }
     transfer_records(source.view(), templ.view());
 

@@ -46,8 +46,7 @@ enum class ImageFit { fits, source_too_short, template_too_short };
 
 // Says whether both images are long enough for the entry count the source holds.
 // The source is judged first: its count decides what the template must hold.
-ImageFit check_image_fit(std::span<const std::uint8_t> source,
-                         std::span<const std::uint8_t> templ);
+ImageFit check_image_fit(std::span<const std::uint8_t> source, std::span<const std::uint8_t> templ);
 
 // Carries the carried byte, the entry count N and N short and N long records
 // from `source` into `templ`, converting each record on the way. Every other

@@ -1,15 +1,14 @@
 // The key wait on a real terminal: the tool runs on a pseudo-terminal that the
 // test holds both ends of, and the test presses the keys.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
-#include <sys/ioctl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
@@ -40,7 +39,9 @@ public:
             setsid();
             ioctl(slave_, TIOCSCTTY, 0);
             const int in = output_file.empty() ? slave_ : open("/dev/null", O_RDONLY);
-            const int out = output_file.empty() ? slave_ : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int out = output_file.empty()
+                                ? slave_
+                                : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(in, 0);
             dup2(out, 1);
             dup2(slave_, 2);
@@ -65,7 +66,8 @@ public:
 
     // True once the tool has switched the terminal out of line mode for its wait.
     bool wait_until_raw() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < deadline;) {
             termios mode{};
             tcgetattr(slave_, &mode);
             if ((mode.c_lflag & ICANON) == 0) return true;
@@ -77,7 +79,9 @@ public:
 
     void signal(int signal_number) { kill(pid_, signal_number); }
 
-    void press(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+    void press(const std::string& keys) {
+        ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size()));
+    }
 
     bool still_running() {
         int status = 0;
@@ -89,7 +93,8 @@ public:
 
     // The wait status of the tool, once it has ended (-1 if it does not end in time).
     int finish() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < deadline;) {
             drain();
             if (!still_running()) return status_;
             std::this_thread::sleep_for(5ms);
@@ -101,7 +106,8 @@ public:
         termios now{};
         tcgetattr(slave_, &now);
         return now.c_lflag == initial_mode_.c_lflag && now.c_iflag == initial_mode_.c_iflag &&
-               now.c_cc[VMIN] == initial_mode_.c_cc[VMIN] && now.c_cc[VTIME] == initial_mode_.c_cc[VTIME];
+               now.c_cc[VMIN] == initial_mode_.c_cc[VMIN] &&
+               now.c_cc[VTIME] == initial_mode_.c_cc[VTIME];
     }
 
     // What the tool left unread in the terminal's input.
@@ -114,7 +120,8 @@ public:
         tcsetattr(slave_, TCSANOW, &mode);
         std::string left;
         char buffer[64];
-        for (ssize_t count; (count = read(slave_, buffer, sizeof buffer)) > 0;) left.append(buffer, count);
+        for (ssize_t count; (count = read(slave_, buffer, sizeof buffer)) > 0;)
+            left.append(buffer, count);
         return left;
     }
 
@@ -126,7 +133,8 @@ public:
 private:
     void drain() {
         char buffer[4096];
-        for (ssize_t count; (count = read(master_, buffer, sizeof buffer)) > 0;) shown_.append(buffer, count);
+        for (ssize_t count; (count = read(master_, buffer, sizeof buffer)) > 0;)
+            shown_.append(buffer, count);
     }
 
     int master_ = -1, slave_ = -1;
@@ -165,12 +173,23 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         std::string key;
     };
     const std::vector<Case> cases = {
-        {"letter", "k"},          {"Enter", "\r"},        {"Ctrl+C", "\x03"},
-        {"Ctrl+Z", "\x1a"},       {"Ctrl+\\", "\x1c"},    {"Ctrl+S", "\x13"},
-        {"Ctrl+V", "\x16"},       {"arrow", "\x1b[A"},    {"SS3 arrow", "\x1bOA"},
-        {"F1", "\x1bOP"},         {"F5", "\x1b[15~"},     {"Shift+F5", "\x1b[15;2~"},
-        {"console F1", "\x1b[[A"}, {"Alt+x", "\x1bx"},     {"Alt+arrow", "\x1b\x1b[A"},
-        {"UTF-8", "\xc3\xa9"},    {"UTF-8 4 bytes", "\xf0\x9f\x99\x82"},
+        {"letter", "k"},
+        {"Enter", "\r"},
+        {"Ctrl+C", "\x03"},
+        {"Ctrl+Z", "\x1a"},
+        {"Ctrl+\\", "\x1c"},
+        {"Ctrl+S", "\x13"},
+        {"Ctrl+V", "\x16"},
+        {"arrow", "\x1b[A"},
+        {"SS3 arrow", "\x1bOA"},
+        {"F1", "\x1bOP"},
+        {"F5", "\x1b[15~"},
+        {"Shift+F5", "\x1b[15;2~"},
+        {"console F1", "\x1b[[A"},
+        {"Alt+x", "\x1bx"},
+        {"Alt+arrow", "\x1b\x1b[A"},
+        {"UTF-8", "\xc3\xa9"},
+        {"UTF-8 4 bytes", "\xf0\x9f\x99\x82"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,7 +246,8 @@ TEST(KeyWait, RedirectedReportStaysEmptyDuringTheWait) {
         EXPECT_EQ(fs::file_size(report), 0u);
         tool.press(" ");
         EXPECT_TRUE(exited_with(tool.finish(), complete ? 0 : 1));
-        const std::string first_line = complete ? "[+] open tarvul.dat ok \n" : "[-] open tarvul.dat error\n";
+        const std::string first_line =
+            complete ? "[+] open tarvul.dat ok \n" : "[-] open tarvul.dat error\n";
         EXPECT_EQ(read_text(report).substr(0, first_line.size()), first_line);
     }
 }

@@ -32,10 +32,10 @@ TEST(ImageSize, PositionsBeyondThe32BitSignedRangeMeasureAsMinusOne) {
         std::int64_t position;
         std::uint32_t size;
     };
-    for (const Case c : {Case{0, 0}, Case{20000, 20000}, Case{0x7FFFFFFF, 0x7FFFFFFF},
-                         Case{0x80000000, 0xFFFFFFFF}, Case{0xFFFFFFFF, 0xFFFFFFFF},
-                         Case{0x100000000, 0xFFFFFFFF}, Case{0x100000001, 0xFFFFFFFF},
-                         Case{-1, 0xFFFFFFFF}}) {
+    for (const Case c :
+         {Case{0, 0}, Case{20000, 20000}, Case{0x7FFFFFFF, 0x7FFFFFFF},
+          Case{0x80000000, 0xFFFFFFFF}, Case{0xFFFFFFFF, 0xFFFFFFFF}, Case{0x100000000, 0xFFFFFFFF},
+          Case{0x100000001, 0xFFFFFFFF}, Case{-1, 0xFFFFFFFF}}) {
         EXPECT_EQ(image_size_from_position(c.position), c.size) << c.position;
     }
 }
@@ -51,7 +51,8 @@ TEST(LoadFileImage, ReportsEachStageAndHoldsTheFile) {
     EXPECT_EQ(Bytes(image.bytes.get(), image.bytes.get() + image.length), content);
     const std::string name = (dir / "in.dat").string();
     EXPECT_EQ(report.text(), "[+] open " + name + " ok \nFileSise " + name + " 300 \nFileSise " +
-                                 name + " 0x0000012C \n[+]mem ok\nfread ok retcode 300 \n"
+                                 name +
+                                 " 0x0000012C \n[+]mem ok\nfread ok retcode 300 \n"
                                  "fread ok retcode 0x0000012C \n");
 }
 
@@ -73,7 +74,8 @@ TEST(LoadFileImage, MissingFileFailsWithItsLineAndWritesNothing) {
     ScopedTempDir dir;
     CapturedReport report;
     FileImage image;
-    const Status status = load_file_image((dir / "gone.dat").string().c_str(), image, report.stream());
+    const Status status =
+        load_file_image((dir / "gone.dat").string().c_str(), image, report.stream());
     EXPECT_EQ(status.failure_line, "[-] open " + (dir / "gone.dat").string() + " error\n");
     EXPECT_EQ(report.text(), "");
 }
@@ -107,7 +109,8 @@ TEST(SaveFileImage, AnOutputThatCannotBeCreatedFailsWithItsLine) {
     ScopedTempDir dir;
     std::filesystem::create_directory(dir / "out.dat");
     CapturedReport report;
-    const Status status = save_file_image((dir / "out.dat").string().c_str(), FileImage{}, report.stream());
+    const Status status =
+        save_file_image((dir / "out.dat").string().c_str(), FileImage{}, report.stream());
     EXPECT_EQ(status.failure_line, "[-] open " + (dir / "out.dat").string() + " error\n");
     EXPECT_EQ(report.text(), "");
 }

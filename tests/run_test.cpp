@@ -1,10 +1,11 @@
 // End to end: the built tool in scratch directories, with no console attached.
+#include "run.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 
-#include "run.h"
 #include "test_support.h"
 #include "tool_process.h"
 #include "transfer.h"
@@ -80,8 +81,8 @@ TEST(Run, ReplacesALongerEarlierOutput) {
 TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
     const Bytes source = make_source(4);
     const Bytes templ = make_template(4);
-    const auto source_lines = loaded_lines(kSourceFileName, std::uint32_t(source.size()),
-                                           std::uint32_t(source.size()));
+    const auto source_lines =
+        loaded_lines(kSourceFileName, std::uint32_t(source.size()), std::uint32_t(source.size()));
     struct Case {
         const char* name;
         std::function<void(const ScopedTempDir&)> prepare;
@@ -109,8 +110,10 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
              write_file(d / kSourceFileName, Bytes(source.begin(), source.end() - 1));
              write_file(d / kTemplateFileName, templ);
          },
-         loaded_lines(kSourceFileName, std::uint32_t(source.size() - 1), std::uint32_t(source.size() - 1)) +
-             loaded_lines(kTemplateFileName, std::uint32_t(templ.size()), std::uint32_t(templ.size())) +
+         loaded_lines(kSourceFileName, std::uint32_t(source.size() - 1),
+                      std::uint32_t(source.size() - 1)) +
+             loaded_lines(kTemplateFileName, std::uint32_t(templ.size()),
+                          std::uint32_t(templ.size())) +
              "[-] tarvul.dat too short\n"},
         {"template one byte short",
          [&](auto& d) {
@@ -118,7 +121,8 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
              write_file(d / kTemplateFileName, Bytes(templ.begin(), templ.end() - 1));
          },
          source_lines +
-             loaded_lines(kTemplateFileName, std::uint32_t(templ.size() - 1), std::uint32_t(templ.size() - 1)) +
+             loaded_lines(kTemplateFileName, std::uint32_t(templ.size() - 1),
+                          std::uint32_t(templ.size() - 1)) +
              "[-] semrod.dat too short\n"},
         {"both empty",
          [&](auto& d) {

@@ -25,7 +25,8 @@ ScopedTempDir::~ScopedTempDir() {
 
 void write_file(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes read_file(const fs::path& path) {
@@ -40,7 +41,8 @@ std::string read_text(const fs::path& path) {
 
 Bytes patterned_bytes(std::size_t size, std::uint8_t seed) {
     Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251 + seed);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251 + seed);
     return bytes;
 }
 

@@ -15,7 +15,7 @@ enum class StdoutTarget {
 struct ToolOptions {
     std::vector<std::string> arguments;
     StdoutTarget stdout_target = StdoutTarget::captured;
-    std::vector<int> closed_descriptors;  // standard descriptors closed when the tool starts
+    std::vector<int> closed_descriptors;         // standard descriptors closed when the tool starts
     unsigned long long address_space_limit = 0;  // bytes; 0 for none
 };
 

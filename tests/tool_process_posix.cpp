@@ -28,7 +28,8 @@ constexpr auto kTimeLimit = std::chrono::seconds(60);
     if (chdir(directory.c_str()) != 0) _exit(126);
     for (const int fd : options.closed_descriptors) close(fd);
     std::vector<char*> argv{const_cast<char*>(TARVUL2SEMROD_PATH)};
-    for (const std::string& argument : options.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : options.arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     execv(TARVUL2SEMROD_PATH, argv.data());
     _exit(127);
@@ -41,7 +42,8 @@ ToolResult run_tool(const std::filesystem::path& directory, const ToolOptions& o
     if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) return {};
     int child_out = out_pipe[1];
     if (options.stdout_target == StdoutTarget::reader_gone) close(out_pipe[0]);
-    if (options.stdout_target == StdoutTarget::device_full) child_out = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (options.stdout_target == StdoutTarget::device_full)
+        child_out = open("/dev/full", O_WRONLY | O_CLOEXEC);
 
     const pid_t pid = fork();
     if (pid == 0) start_child(directory, options, child_out, err_pipe[1]);
@@ -51,7 +53,8 @@ ToolResult run_tool(const std::filesystem::path& directory, const ToolOptions& o
 
     ToolResult result;
     std::vector<pollfd> open_pipes{{err_pipe[0], POLLIN, 0}};
-    if (options.stdout_target != StdoutTarget::reader_gone) open_pipes.push_back({out_pipe[0], POLLIN, 0});
+    if (options.stdout_target != StdoutTarget::reader_gone)
+        open_pipes.push_back({out_pipe[0], POLLIN, 0});
     const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
     while (!open_pipes.empty() && std::chrono::steady_clock::now() < deadline) {
         if (poll(open_pipes.data(), open_pipes.size(), 1000) <= 0) continue;

@@ -8,7 +8,8 @@ namespace {
 
 // The layouts as the data-set documentation gives them, written out here rather
 // than taken from the code, so a wrong constant cannot check itself.
-constexpr std::size_t kSourceCarried = 65, kSourceShort = 818, kSourceCount = 4147, kSourceLong = 8242;
+constexpr std::size_t kSourceCarried = 65, kSourceShort = 818, kSourceCount = 4147,
+                      kSourceLong = 8242;
 constexpr std::size_t kTemplateCarried = 82, kTemplateShort = 3141, kTemplateCount = 4166,
                       kTemplateLong = 8261;
 const Bytes kTail = {0x00, 0x02, 0xFF, 0xFF, 0x01, 0x02, 0x03, 0x04, 0x05, 0xFF, 0xFF,
@@ -41,6 +42,7 @@ TEST(TransferRecords, CarriesItemsAndLeavesEverythingElse) {
     for (const unsigned entries : {0u, 1u, 2u, 17u, 254u, 255u}) {
         SCOPED_TRACE("N = " + std::to_string(entries));
         const Bytes source = make_source(entries, 100);
+        ASSERT_EQ(source[kSourceCount], entries);
         // A template with room for all 255 records: those at N and above must stay.
         Bytes templ = make_template(255, 100);
         const Bytes expected = expected_template(source, templ, entries);
@@ -58,12 +60,14 @@ TEST(TransferRecords, LeadBytesCountDownAndWrap) {
     };
     for (const Case c : {Case{0x00, 0xFF}, Case{0x01, 0x00}, Case{0x80, 0x7F}, Case{0xFF, 0xFE}}) {
         Bytes source = make_source(2);
-        for (const std::size_t lead : {kSourceShort + 4, kSourceShort + 5, kSourceLong + 48, kSourceLong + 49}) {
+        for (const std::size_t lead :
+             {kSourceShort + 4, kSourceShort + 5, kSourceLong + 48, kSourceLong + 49}) {
             source[lead] = c.from;
         }
         Bytes templ = make_template(2);
         ASSERT_TRUE(transfer_records(source, templ));
-        for (const std::size_t lead : {kTemplateShort + 4, kTemplateShort + 5, kTemplateLong + 48, kTemplateLong + 49}) {
+        for (const std::size_t lead :
+             {kTemplateShort + 4, kTemplateShort + 5, kTemplateLong + 48, kTemplateLong + 49}) {
             EXPECT_EQ(templ[lead], c.to) << "from " << int(c.from) << " at " << lead;
         }
     }
