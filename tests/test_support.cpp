@@ -5,7 +5,6 @@
 #include <iterator>
 #include <random>
 
-#include "run.h"
 #include "transfer.h"
 
 namespace fs = std::filesystem;
@@ -76,11 +75,5 @@ std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::
                   "fread ok retcode %u \nfread ok retcode 0x%08lX \n",
                   file_name.c_str(), file_name.c_str(), size, file_name.c_str(),
                   static_cast<unsigned long>(size), read, static_cast<unsigned long>(read));
-    return platform_text(lines);
-}
-
-std::string complete_report(std::uint32_t source_size, std::uint32_t template_size) {
-    return loaded_lines(kSourceFileName, source_size, source_size) +
-           loaded_lines(kTemplateFileName, template_size, template_size) +
-           platform_text(std::string("[+] open ") + kOutputFileName + " ok \n");
+    return lines;
 }

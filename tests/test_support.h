@@ -36,10 +36,7 @@ Bytes make_source(unsigned entries, std::size_t extra = 0);
 // A template image of the smallest size that holds `entries` records.
 Bytes make_template(unsigned entries, std::size_t extra = 0);
 
-// What the tool's complete report looks like for inputs of these sizes (and
-// read counts equal to the sizes), with the platform's line end.
-std::string complete_report(std::uint32_t source_size, std::uint32_t template_size);
-// The six lines the loader writes for one input that loaded.
+// The six lines the loader writes for one input that loaded, with plain line feeds.
 std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::uint32_t read);
 // Text as the tool writes it through standard output: line feeds become CR LF
 // where that is the text line end.
