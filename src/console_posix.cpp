@@ -34,12 +34,13 @@ termios g_saved_mode;
 termios g_raw_mode;
 
 extern "C" void restore_mode_and_raise(int signal_number);
+extern "C" void restore_mode_and_stop(int signal_number);
 extern "C" void resume_raw_mode(int signal_number);
 
-// Signals from outside during the wait. Those that end or stop the process put
-// the previous mode back first; SA_RESETHAND has restored the default action by
-// then, so the signal raised again takes its usual course when the handler
-// returns. SIGCONT puts raw mode back after a stop.
+// Signals from outside during the wait. Those that end the process put the
+// previous mode back first; SA_RESETHAND has restored the default action by
+// then, so the signal raised again ends the process when the handler returns.
+// A stop hands the terminal back for as long as the process is stopped.
 struct WaitSignal {
     int number;
     void (*handler)(int);
@@ -50,10 +51,9 @@ constexpr WaitSignal kWaitSignals[] = {
     {SIGHUP, restore_mode_and_raise, SA_RESETHAND},
     {SIGINT, restore_mode_and_raise, SA_RESETHAND},
     {SIGQUIT, restore_mode_and_raise, SA_RESETHAND},
-    {SIGTSTP, restore_mode_and_raise, SA_RESETHAND | SA_RESTART},
+    {SIGTSTP, restore_mode_and_stop, SA_RESTART},
     {SIGCONT, resume_raw_mode, SA_RESTART},
 };
-constexpr std::size_t kStopSignalIndex = 4;
 struct sigaction g_previous[std::size(kWaitSignals)];
 bool g_installed[std::size(kWaitSignals)];
 
@@ -70,10 +70,25 @@ extern "C" void restore_mode_and_raise(int signal_number) {
     raise(signal_number);
 }
 
-extern "C" void resume_raw_mode(int) {
+extern "C" void restore_mode_and_stop(int signal_number) {
+    tcsetattr(g_tty, TCSANOW, &g_saved_mode);
+    // Stop right here with the default action. In an orphaned process group the
+    // system discards the stop instead, and the wait simply goes on.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    struct sigaction own_action {};
+    sigaction(signal_number, &default_action, &own_action);
+    sigset_t stop_only;
+    sigemptyset(&stop_only);
+    sigaddset(&stop_only, signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop_only, nullptr);
+    raise(signal_number);
+    sigaction(signal_number, &own_action, nullptr);
     tcsetattr(g_tty, TCSANOW, &g_raw_mode);
-    if (g_installed[kStopSignalIndex]) install(kStopSignalIndex);
 }
+
+// After any stop, SIGSTOP included, whoever had the terminal may have changed its mode.
+extern "C" void resume_raw_mode(int) { tcsetattr(g_tty, TCSANOW, &g_raw_mode); }
 
 void install_wait_handlers() {
     for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {

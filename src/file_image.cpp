@@ -1,7 +1,9 @@
 #include "file_image.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
+#include <string>
 
 #include "file_system.h"
 
@@ -27,18 +29,6 @@ std::string line_naming(const char* format, const char* file_name) {
     return line;
 }
 
-// The decimal form comes first, then eight upper-case hex digits.
-void report_count(std::FILE* report, const char* decimal_format, const char* hex_format,
-                  const char* file_name, std::uint32_t count) {
-    if (file_name != nullptr) {
-        std::fprintf(report, decimal_format, file_name, count);
-        std::fprintf(report, hex_format, file_name, static_cast<unsigned long>(count));
-    } else {
-        std::fprintf(report, decimal_format, count);
-        std::fprintf(report, hex_format, static_cast<unsigned long>(count));
-    }
-}
-
 }  // namespace
 
 std::uint32_t image_size_from_position(std::int64_t position) {
@@ -60,7 +50,8 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     std::fprintf(report, kOpenedLine, file_name);
 
     const std::uint32_t size = image_size_from_position(measure_file_size(file));
-    report_count(report, kSizeDecimalLine, kSizeHexLine, file_name, size);
+    std::fprintf(report, kSizeDecimalLine, file_name, size);
+    std::fprintf(report, kSizeHexLine, file_name, static_cast<unsigned long>(size));
 
     // nothrow new: a refused request must become the report line, never an abort.
     std::unique_ptr<std::uint8_t[]> bytes;
@@ -75,7 +66,8 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     image.length = size;
     const std::uint32_t delivered = read_whole_file(file, image);
     std::fclose(file);  // read-only: nothing can be lost at the close
-    report_count(report, kReadDecimalLine, kReadHexLine, nullptr, delivered);
+    std::fprintf(report, kReadDecimalLine, delivered);
+    std::fprintf(report, kReadHexLine, static_cast<unsigned long>(delivered));
     return Status::success();
 }
 

@@ -83,6 +83,20 @@ public:
         ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size()));
     }
 
+    bool wait_until_stopped() {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < deadline;) {
+            int status = 0;
+            if (waitpid(pid_, &status, WUNTRACED | WNOHANG) == pid_ && WIFSTOPPED(status))
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    // Puts the terminal back in line mode, as a shell does while a job is stopped.
+    void set_line_mode() { tcsetattr(slave_, TCSANOW, &initial_mode_); }
+
     bool still_running() {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == 0) return true;
@@ -264,6 +278,28 @@ TEST(KeyWait, AnEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
         EXPECT_TRUE(tool.mode_restored());
     }
+}
+
+// A stop from outside hands the terminal back; the wait goes on raw afterwards.
+// SIGTSTP is discarded here (the tool leads its own session, so its process
+// group is orphaned) and the wait must go on raw all the same.
+TEST(KeyWait, StopsFromOutsideKeepTheWaitGoing) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun tool(dir.path());
+    ASSERT_TRUE(tool.wait_until_raw());
+    tool.signal(SIGSTOP);
+    ASSERT_TRUE(tool.wait_until_stopped());
+    tool.set_line_mode();
+    tool.signal(SIGCONT);
+    ASSERT_TRUE(tool.wait_until_raw());
+    tool.signal(SIGTSTP);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(tool.wait_until_raw());
+    EXPECT_TRUE(tool.still_running());
+    tool.press("k");
+    EXPECT_TRUE(exited_with(tool.finish(), 0));
+    EXPECT_TRUE(tool.mode_restored());
 }
 
 }  // namespace

@@ -40,22 +40,6 @@ TEST(ImageSize, PositionsBeyondThe32BitSignedRangeMeasureAsMinusOne) {
     }
 }
 
-TEST(LoadFileImage, ReportsEachStageAndHoldsTheFile) {
-    ScopedTempDir dir;
-    const Bytes content = patterned_bytes(300, 1);
-    write_file(dir / "in.dat", content);
-    CapturedReport report;
-    FileImage image;
-
-    ASSERT_TRUE(load_file_image((dir / "in.dat").string().c_str(), image, report.stream()).ok());
-    EXPECT_EQ(Bytes(image.bytes.get(), image.bytes.get() + image.length), content);
-    const std::string name = (dir / "in.dat").string();
-    EXPECT_EQ(report.text(), "[+] open " + name + " ok \nFileSise " + name + " 300 \nFileSise " +
-                                 name +
-                                 " 0x0000012C \n[+]mem ok\nfread ok retcode 300 \n"
-                                 "fread ok retcode 0x0000012C \n");
-}
-
 TEST(LoadFileImage, EmptyFileGivesAnEmptyImage) {
     ScopedTempDir dir;
     write_file(dir / "empty.dat", {});
@@ -68,16 +52,6 @@ TEST(LoadFileImage, EmptyFileGivesAnEmptyImage) {
     EXPECT_NE(report.text().find(" 0 \nFileSise "), std::string::npos);
     EXPECT_NE(report.text().find("[+]mem ok\nfread ok retcode 0 \nfread ok retcode 0x00000000 \n"),
               std::string::npos);
-}
-
-TEST(LoadFileImage, MissingFileFailsWithItsLineAndWritesNothing) {
-    ScopedTempDir dir;
-    CapturedReport report;
-    FileImage image;
-    const Status status =
-        load_file_image((dir / "gone.dat").string().c_str(), image, report.stream());
-    EXPECT_EQ(status.failure_line, "[-] open " + (dir / "gone.dat").string() + " error\n");
-    EXPECT_EQ(report.text(), "");
 }
 
 TEST(ReadWholeFile, ShortReadLeavesTheTailUnreadNotStale) {
@@ -103,16 +77,6 @@ TEST(SaveFileImage, ReplacesALongerFileWithExactlyTheImage) {
     ASSERT_TRUE(save_file_image((dir / "out.dat").string().c_str(), image, report.stream()).ok());
     EXPECT_EQ(read_file(dir / "out.dat"), content);
     EXPECT_EQ(report.text(), "[+] open " + (dir / "out.dat").string() + " ok \n");
-}
-
-TEST(SaveFileImage, AnOutputThatCannotBeCreatedFailsWithItsLine) {
-    ScopedTempDir dir;
-    std::filesystem::create_directory(dir / "out.dat");
-    CapturedReport report;
-    const Status status =
-        save_file_image((dir / "out.dat").string().c_str(), FileImage{}, report.stream());
-    EXPECT_EQ(status.failure_line, "[-] open " + (dir / "out.dat").string() + " error\n");
-    EXPECT_EQ(report.text(), "");
 }
 
 }  // namespace

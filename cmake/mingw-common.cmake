@@ -1,0 +1,22 @@
+# Cross build for Windows with Debian's mingw-w64 compilers, in their POSIX
+# thread flavour (GoogleTest needs std::mutex). Included by the per-target
+# toolchain files after they set TARVUL_MINGW_ARCH.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${TARVUL_MINGW_ARCH})
+set(triple ${TARVUL_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Wine's 64-bit loader runs the x86_64 tests; this machine cannot run i686 ones.
+if(TARVUL_MINGW_ARCH STREQUAL "x86_64")
+  find_program(TARVUL_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+  if(TARVUL_WINE64)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE64})
+  endif()
+endif()
