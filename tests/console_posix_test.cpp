@@ -22,8 +22,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const fs::path kExamples = TARVUL2SEMROD_EXAMPLES;
-
 // The tool on a pseudo-terminal that is its controlling terminal.
 class TerminalRun {
 public:
@@ -158,11 +156,6 @@ private:
     termios initial_mode_{};
     std::string shown_;
 };
-
-void copy_examples(const ScopedTempDir& dir) {
-    fs::copy_file(kExamples / kSourceFileName, dir / kSourceFileName);
-    fs::copy_file(kExamples / kTemplateFileName, dir / kTemplateFileName);
-}
 
 bool exited_with(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 

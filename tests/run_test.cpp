@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kExamples = TARVUL2SEMROD_EXAMPLES;
-
 // The sample data sets' report, written out in full.
 const std::string kExampleReport =
     "[+] open tarvul.dat ok \n"
@@ -40,11 +38,6 @@ const std::string kExampleReport =
     "[+] open new_semrod.dat ok \n";
 
 const Bytes kEarlierOutput = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
-
-void copy_examples(const ScopedTempDir& dir) {
-    fs::copy_file(kExamples / kSourceFileName, dir / kSourceFileName);
-    fs::copy_file(kExamples / kTemplateFileName, dir / kTemplateFileName);
-}
 
 // An output from an earlier run is replaced whole, whatever its length was.
 TEST(Run, ConvertsTheSamplesWithTheFullReport) {

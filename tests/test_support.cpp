@@ -9,6 +9,13 @@
 
 namespace fs = std::filesystem;
 
+const fs::path kExamples = TARVUL2SEMROD_EXAMPLES;
+
+void copy_examples(const ScopedTempDir& dir) {
+    for (const char* name : {"tarvul.dat", "semrod.dat"})
+        fs::copy_file(kExamples / name, dir / name);
+}
+
 ScopedTempDir::ScopedTempDir() {
     std::random_device random;
     for (;;) {

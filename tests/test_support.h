@@ -24,6 +24,11 @@ private:
     std::filesystem::path path_;
 };
 
+// The sample data sets shipped with the project, and their expected output.
+extern const std::filesystem::path kExamples;
+// Copies the two sample inputs into `dir`.
+void copy_examples(const ScopedTempDir& dir);
+
 void write_file(const std::filesystem::path& path, const Bytes& bytes);
 Bytes read_file(const std::filesystem::path& path);
 std::string read_text(const std::filesystem::path& path);
