@@ -39,8 +39,9 @@ std::uint32_t image_size_from_position(std::int64_t position);
 // Fails with the open-failed or allocation-failed line, which it does not write.
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report);
 
-// Reads up to image.length bytes of `file` from its start into the image, after
-// filling the image with kUnreadByte; returns the number of bytes delivered.
+// Reads up to image.length bytes of `file` from its start into the image, and
+// sets every byte the read did not deliver to kUnreadByte; returns the number
+// of bytes delivered.
 std::uint32_t read_whole_file(std::FILE* file, FileImage& image);
 
 // Creates or truncates `file_name`, writes the opened line to `report`, then
