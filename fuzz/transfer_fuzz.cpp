@@ -44,8 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> source(laid_out.begin(), split), templ(split, laid_out.end());
     const std::vector<std::uint8_t> source_before = source, template_before = templ;
 
-    const bool fits = check_image_fit(source, templ) == ImageFit::fits;
-    require(transfer_records(source, templ) == fits);
+    const ImageFit fit = check_image_fit(source, templ);
+    const bool fits = fit == ImageFit::fits;
+    require(transfer_records(source, templ) == fit);
     require(source == source_before);
     if (!fits) {
         require(templ == template_before);

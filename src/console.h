@@ -2,6 +2,8 @@
 // per platform implements it (console_posix.cpp, console_win32.cpp).
 #pragma once
 
+#include <cstddef>
+
 // Makes the standard streams safe and sets how the report reaches them; call it
 // first thing. Closed standard descriptors are attached to the null device, so no
 // file the run opens can take their number. On a terminal each report line is
@@ -9,6 +11,10 @@
 // buffer that only a full buffer or the end of the process writes out. A report
 // that cannot be written (a reader gone, a full disk) never stops the run.
 void prepare_standard_streams();
+
+// The redirected report's buffer. A whole report is far smaller, so it goes out
+// only at the end of the process, never halfway.
+inline constexpr std::size_t kReportBufferSize = 4096;
 
 // Blocks until one key is pressed at the console and consumes that key whole.
 // Reads the console itself, never standard input, with echo, line editing and

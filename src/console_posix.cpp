@@ -14,9 +14,6 @@
 
 namespace {
 
-// The report is far smaller than this, so a redirected report goes out only at
-// the end of the process, never halfway.
-constexpr std::size_t kReportBufferSize = 4096;
 char g_report_buffer[kReportBufferSize];
 
 // The bytes of one key (an escape sequence, a UTF-8 character) arrive together;

@@ -10,9 +10,6 @@
 
 namespace {
 
-// The report is far smaller than this, so a redirected report goes out only at
-// the end of the process, never halfway.
-constexpr std::size_t kReportBufferSize = 4096;
 char g_report_buffer[kReportBufferSize];
 
 // What the control handler needs to put the input mode back when the console is

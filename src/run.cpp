@@ -27,8 +27,8 @@ int run_conversion() {
     FileImage source = load_or_stop(kSourceFileName);
     FileImage templ = load_or_stop(kTemplateFileName);
 
-    // Checked before the output is opened, so a refusal leaves an earlier output alone.
-    switch (check_image_fit(source.view(), templ.view())) {
+    // The output is opened only after this, so a refusal leaves an earlier output alone.
+    switch (transfer_records(source.view(), templ.view())) {
         case ImageFit::source_too_short:
             stop_run(too_short_line(kSourceFileName));
         case ImageFit::template_too_short:
@@ -36,7 +36,6 @@ int run_conversion() {
         case ImageFit::fits:
             break;
     }
-    transfer_records(source.view(), templ.view());
 
     const Status saved = save_file_image(kOutputFileName, templ, stdout);
     if (!saved.ok()) stop_run(saved.failure_line);

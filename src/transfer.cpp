@@ -44,8 +44,9 @@ ImageFit check_image_fit(std::span<const std::uint8_t> source,
     return ImageFit::fits;
 }
 
-bool transfer_records(std::span<const std::uint8_t> source, std::span<std::uint8_t> templ) {
-    if (check_image_fit(source, templ) != ImageFit::fits) return false;
+ImageFit transfer_records(std::span<const std::uint8_t> source, std::span<std::uint8_t> templ) {
+    const ImageFit fit = check_image_fit(source, templ);
+    if (fit != ImageFit::fits) return fit;
 
     templ[kTemplateLayout.carried_byte] = source[kSourceLayout.carried_byte];
     const unsigned entries = source[kSourceLayout.entry_count];
@@ -59,5 +60,5 @@ bool transfer_records(std::span<const std::uint8_t> source, std::span<std::uint8
         convert_long_record(&source[kSourceLayout.long_table + kLongRecordSize * i],
                             &templ[kTemplateLayout.long_table + kLongRecordSize * i]);
     }
-    return true;
+    return ImageFit::fits;
 }

@@ -50,6 +50,6 @@ ImageFit check_image_fit(std::span<const std::uint8_t> source, std::span<const s
 
 // Carries the carried byte, the entry count N and N short and N long records
 // from `source` into `templ`, converting each record on the way. Every other
-// template byte keeps its value; `source` is only read. Returns false and changes
-// nothing unless check_image_fit says the images fit.
-bool transfer_records(std::span<const std::uint8_t> source, std::span<std::uint8_t> templ);
+// template byte keeps its value; `source` is only read. Returns what
+// check_image_fit says of the images, and changes nothing unless they fit.
+ImageFit transfer_records(std::span<const std::uint8_t> source, std::span<std::uint8_t> templ);

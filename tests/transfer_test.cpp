@@ -48,7 +48,7 @@ TEST(TransferRecords, CarriesItemsAndLeavesEverythingElse) {
         const Bytes expected = expected_template(source, templ, entries);
         const Bytes source_before = source;
 
-        ASSERT_TRUE(transfer_records(source, templ));
+        ASSERT_EQ(transfer_records(source, templ), ImageFit::fits);
         EXPECT_EQ(templ, expected);
         EXPECT_EQ(source, source_before);
     }
@@ -65,7 +65,7 @@ TEST(TransferRecords, LeadBytesCountDownAndWrap) {
             source[lead] = c.from;
         }
         Bytes templ = make_template(2);
-        ASSERT_TRUE(transfer_records(source, templ));
+        ASSERT_EQ(transfer_records(source, templ), ImageFit::fits);
         for (const std::size_t lead :
              {kTemplateShort + 4, kTemplateShort + 5, kTemplateLong + 48, kTemplateLong + 49}) {
             EXPECT_EQ(templ[lead], c.to) << "from " << int(c.from) << " at " << lead;
@@ -79,7 +79,7 @@ TEST(TransferRecords, FixedBodyBytesAndTailIgnoreBothInputs) {
         Bytes templ = make_template(3);
         std::fill(source.begin() + kSourceLong, source.end(), fill);
         std::fill(templ.begin() + kTemplateLong, templ.end(), fill);
-        ASSERT_TRUE(transfer_records(source, templ));
+        ASSERT_EQ(transfer_records(source, templ), ImageFit::fits);
         for (std::size_t i = 0; i < 3; ++i) {
             const auto record = templ.begin() + static_cast<std::ptrdiff_t>(kTemplateLong + 48 * i);
             EXPECT_EQ(record[20], 0x32);
@@ -114,7 +114,7 @@ TEST(ImageFit, ExactMinimumFitsAndOneByteLessIsRefused) {
         EXPECT_EQ(check_image_fit(short_source, short_templ), ImageFit::source_too_short);
 
         Bytes changed = short_templ;
-        EXPECT_FALSE(transfer_records(source, changed));
+        EXPECT_EQ(transfer_records(source, changed), ImageFit::template_too_short);
         EXPECT_EQ(changed, short_templ);
     }
 }
@@ -127,11 +127,13 @@ TEST(ImageFit, EveryTruncationIsRefusedOrConverted) {
     for (std::size_t length = 0; length <= source.size(); ++length) {
         const Bytes cut(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(length));
         Bytes target = templ;
-        EXPECT_EQ(transfer_records(cut, target), length == source.size()) << length;
+        EXPECT_EQ(transfer_records(cut, target) == ImageFit::fits, length == source.size())
+            << length;
     }
     for (std::size_t length = 0; length <= templ.size(); ++length) {
         Bytes cut(templ.begin(), templ.begin() + static_cast<std::ptrdiff_t>(length));
-        EXPECT_EQ(transfer_records(source, cut), length == templ.size()) << length;
+        EXPECT_EQ(transfer_records(source, cut) == ImageFit::fits, length == templ.size())
+            << length;
     }
 }
 
