@@ -9,8 +9,9 @@
 // file the run opens can take their number. On a terminal each report line is
 // shown as soon as it is written; elsewhere the report collects in a 4096-byte
 // buffer that only a full buffer or the end of the process writes out. A report
-// that cannot be written (a reader gone, a full disk) never stops the run.
-void prepare_standard_streams();
+// that cannot be written (a reader gone, a full disk) never stops the run, and a
+// write past a file-size limit fails as a write instead of ending the process.
+void prepare_process();
 
 // The redirected report's buffer. A whole report is far smaller, so it goes out
 // only at the end of the process, never halfway.
@@ -20,6 +21,7 @@ inline constexpr std::size_t kReportBufferSize = 4096;
 // Reads the console itself, never standard input, with echo, line editing and
 // interrupt keys off for the duration; keys typed earlier are kept and may end
 // the wait at once. The previous input mode is back before this returns, and
-// also when the process is ended by a signal during the wait. Returns at once
+// also when the process is ended by a signal during the wait. The mode is only
+// touched while the process holds the terminal's foreground. Returns at once
 // when there is no console or it cannot be read.
 void wait_for_key();

@@ -25,7 +25,7 @@ constexpr int kLongestSequence = 32;
 constexpr unsigned char kEscape = 0x1B;
 
 // State the signal handlers need during the wait. Only async-signal-safe calls
-// (tcsetattr, sigaction, raise) touch it from a handler.
+// (tcgetpgrp, getpgrp, tcsetattr, sigaction, raise) touch it from a handler.
 int g_tty = -1;
 termios g_saved_mode;
 termios g_raw_mode;
@@ -62,13 +62,20 @@ void install(std::size_t index) {
     sigaction(kWaitSignals[index].number, &action, nullptr);
 }
 
+// The terminal's mode belongs to whoever holds its foreground. A job sent to the
+// background (stopped, then `bg`) must leave the shell's mode alone; the read
+// then stops it, and being brought back to the foreground puts raw mode back.
+void set_mode_if_foreground(const termios& mode) {
+    if (tcgetpgrp(g_tty) == getpgrp()) tcsetattr(g_tty, TCSANOW, &mode);
+}
+
 extern "C" void restore_mode_and_raise(int signal_number) {
-    tcsetattr(g_tty, TCSANOW, &g_saved_mode);
+    set_mode_if_foreground(g_saved_mode);
     raise(signal_number);
 }
 
 extern "C" void restore_mode_and_stop(int signal_number) {
-    tcsetattr(g_tty, TCSANOW, &g_saved_mode);
+    set_mode_if_foreground(g_saved_mode);
     // Stop right here with the default action. In an orphaned process group the
     // system discards the stop instead, and the wait simply goes on.
     struct sigaction default_action {};
@@ -81,11 +88,11 @@ extern "C" void restore_mode_and_stop(int signal_number) {
     sigprocmask(SIG_UNBLOCK, &stop_only, nullptr);
     raise(signal_number);
     sigaction(signal_number, &own_action, nullptr);
-    tcsetattr(g_tty, TCSANOW, &g_raw_mode);
+    set_mode_if_foreground(g_raw_mode);
 }
 
 // After any stop, SIGSTOP included, whoever had the terminal may have changed its mode.
-extern "C" void resume_raw_mode(int) { tcsetattr(g_tty, TCSANOW, &g_raw_mode); }
+extern "C" void resume_raw_mode(int) { set_mode_if_foreground(g_raw_mode); }
 
 void install_wait_handlers() {
     for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {
@@ -178,7 +185,7 @@ void read_one_key(int fd) {
 
 }  // namespace
 
-void prepare_standard_streams() {
+void prepare_process() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
             // The lowest free number is `fd` itself, since the lower ones are open.
@@ -186,8 +193,10 @@ void prepare_standard_streams() {
             if (null_fd >= 0 && null_fd != fd) close(null_fd);
         }
     }
-    // A reader that went away must cost the report, not the run.
+    // A reader that went away must cost the report, not the run; a file-size limit
+    // must give a failed write the run can report, not kill it halfway.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     setvbuf(stdout, g_report_buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, kReportBufferSize);
 }
 
@@ -202,11 +211,13 @@ void wait_for_key() {
     g_raw_mode = raw_mode_from(g_saved_mode);
     install_wait_handlers();
     // TCSANOW, not TCSAFLUSH: a key typed while the files loaded must still count.
-    tcsetattr(fd, TCSANOW, &g_raw_mode);
+    // Started in the background, the read below stops the tool until it is
+    // brought to the foreground, and the SIGCONT handler makes the mode raw then.
+    set_mode_if_foreground(g_raw_mode);
 
     read_one_key(fd);
 
-    tcsetattr(fd, TCSANOW, &g_saved_mode);
+    set_mode_if_foreground(g_saved_mode);
     remove_wait_handlers();
     g_tty = -1;
     close(fd);

@@ -29,7 +29,7 @@ ConsoleKeyEvent key_event_from(const KEY_EVENT_RECORD& key) {
 
 }  // namespace
 
-void prepare_standard_streams() {
+void prepare_process() {
     // The C runtime treats line buffering as full buffering, so a console gets
     // no buffer at all: each formatted write still goes out as one piece.
     if (_isatty(_fileno(stdout))) {

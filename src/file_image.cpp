@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <string>
 
 #include "file_system.h"
 #include "image_memory.h"
@@ -20,15 +19,8 @@ constexpr const char* kAllocationFailedLine = "\n Error %s \n";
 constexpr const char* kAllocatedLine = "[+]mem ok\n";
 constexpr const char* kReadDecimalLine = "fread ok retcode %u \n";
 constexpr const char* kReadHexLine = "fread ok retcode 0x%08lX \n";
+constexpr const char* kReadFailedLine = "[-] read %s error\n";
 constexpr const char* kWriteFailedLine = "[-] write %s error\n";
-
-// Fills in one of the lines above that name a file.
-std::string line_naming(const char* format, const char* file_name) {
-    const int length = std::snprintf(nullptr, 0, format, file_name);
-    std::string line(static_cast<std::size_t>(length), '\0');
-    std::snprintf(line.data(), line.size() + 1, format, file_name);
-    return line;
-}
 
 }  // namespace
 
@@ -39,18 +31,19 @@ std::uint32_t image_size_from_position(std::int64_t position) {
     return static_cast<std::uint32_t>(position);
 }
 
-std::uint32_t read_whole_file(std::FILE* file, FileImage& image) {
+FileRead read_whole_file(std::FILE* file, FileImage& image) {
     std::rewind(file);
     const std::size_t delivered = std::fread(image.bytes.get(), 1, image.length, file);
     // Filling only what the read left is the same as filling first, and spares
     // a pass over the whole image.
     std::fill(image.bytes.get() + delivered, image.bytes.get() + image.length, kUnreadByte);
-    return static_cast<std::uint32_t>(delivered);
+    // Only the error flag tells a failing disk from a file that got shorter.
+    return {static_cast<std::uint32_t>(delivered), std::ferror(file) != 0};
 }
 
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report) {
     std::FILE* file = open_input_file(file_name);
-    if (file == nullptr) return Status::failure(line_naming(kOpenFailedLine, file_name));
+    if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
     std::fprintf(report, kOpenedLine, file_name);
 
     const std::uint32_t size = image_size_from_position(measure_file_size(file));
@@ -62,28 +55,31 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     if (size <= kLargestImage) bytes.reset(new (std::nothrow) std::uint8_t[size]);
     if (bytes == nullptr) {
         std::fclose(file);
-        return Status::failure(line_naming(kAllocationFailedLine, file_name));
+        return Status::failure(kAllocationFailedLine, file_name);
     }
     std::fputs(kAllocatedLine, report);
     advise_large_image(bytes.get(), size);
 
     image.bytes = std::move(bytes);
     image.length = size;
-    const std::uint32_t delivered = read_whole_file(file, image);
+    const FileRead read = read_whole_file(file, image);
     std::fclose(file);  // read-only: nothing can be lost at the close
-    std::fprintf(report, kReadDecimalLine, delivered);
-    std::fprintf(report, kReadHexLine, static_cast<unsigned long>(delivered));
+    std::fprintf(report, kReadDecimalLine, read.delivered);
+    std::fprintf(report, kReadHexLine, static_cast<unsigned long>(read.delivered));
+    // A short read alone is a file that shrank after it was measured, and goes on;
+    // an error means the bytes on disk could not be had, and must not become output.
+    if (read.failed) return Status::failure(kReadFailedLine, file_name);
     return Status::success();
 }
 
 Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report) {
     std::FILE* file = open_output_file(file_name);
-    if (file == nullptr) return Status::failure(line_naming(kOpenFailedLine, file_name));
+    if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
     std::fprintf(report, kOpenedLine, file_name);
 
     const bool written =
         image.length == 0 || std::fwrite(image.bytes.get(), 1, image.length, file) == image.length;
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) return Status::failure(line_naming(kWriteFailedLine, file_name));
+    if (!written || !closed) return Status::failure(kWriteFailedLine, file_name);
     return Status::success();
 }

@@ -36,13 +36,19 @@ std::uint32_t image_size_from_position(std::int64_t position);
 // Opens `file_name` (a regular file only), measures it, allocates an image of that
 // size filled with kUnreadByte, reads the file into it in one request and closes
 // it, writing the open, size, allocation and read-count lines to `report`.
-// Fails with the open-failed or allocation-failed line, which it does not write.
+// Fails with the open-failed or allocation-failed line, which it does not write,
+// or, after the read-count lines, with the read-failed line when the read reported
+// an error. A read that merely delivers fewer bytes than measured is no failure.
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report);
 
+struct FileRead {
+    std::uint32_t delivered;  // bytes the read put into the image
+    bool failed;              // the stream reported an error, not just an early end
+};
+
 // Reads up to image.length bytes of `file` from its start into the image, and
-// sets every byte the read did not deliver to kUnreadByte; returns the number
-// of bytes delivered.
-std::uint32_t read_whole_file(std::FILE* file, FileImage& image);
+// sets every byte the read did not deliver to kUnreadByte.
+FileRead read_whole_file(std::FILE* file, FileImage& image);
 
 // Creates or truncates `file_name`, writes the opened line to `report`, then
 // writes the whole image in one request and closes the file. Fails with the

@@ -3,6 +3,6 @@
 #include "run.h"
 
 int main() {
-    prepare_standard_streams();
+    prepare_process();
     end_run(run_conversion());
 }

@@ -9,15 +9,13 @@
 
 namespace {
 
-std::string too_short_line(const char* file_name) {
-    return std::string("[-] ") + file_name + " too short\n";
-}
+constexpr const char* kTooShortLine = "[-] %s too short\n";
 
 // Loads one input or stops the run with the line the loader handed back.
 FileImage load_or_stop(const char* file_name) {
     FileImage image;
     const Status status = load_file_image(file_name, image, stdout);
-    if (!status.ok()) stop_run(status.failure_line);
+    if (!status.ok()) stop_run(status.failure_line());
     return image;
 }
 
@@ -30,15 +28,15 @@ int run_conversion() {
     // The output is opened only after this, so a refusal leaves an earlier output alone.
     switch (transfer_records(source.view(), templ.view())) {
         case ImageFit::source_too_short:
-            stop_run(too_short_line(kSourceFileName));
+            stop_run(Status::failure(kTooShortLine, kSourceFileName).failure_line());
         case ImageFit::template_too_short:
-            stop_run(too_short_line(kTemplateFileName));
+            stop_run(Status::failure(kTooShortLine, kTemplateFileName).failure_line());
         case ImageFit::fits:
             break;
     }
 
     const Status saved = save_file_image(kOutputFileName, templ, stdout);
-    if (!saved.ok()) stop_run(saved.failure_line);
+    if (!saved.ok()) stop_run(saved.failure_line());
 
     source = FileImage{};
     templ = FileImage{};
@@ -46,8 +44,8 @@ int run_conversion() {
     return kExitComplete;
 }
 
-void stop_run(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
+void stop_run(const char* line) {
+    std::fputs(line, stdout);
     wait_for_key();
     end_run(kExitStopped);
 }

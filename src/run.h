@@ -2,8 +2,6 @@
 // report each step, wait for a key, and end with exit status 0 or 1.
 #pragma once
 
-#include <string>
-
 inline constexpr char kSourceFileName[] = "tarvul.dat";
 inline constexpr char kTemplateFileName[] = "semrod.dat";
 inline constexpr char kOutputFileName[] = "new_semrod.dat";
@@ -17,7 +15,8 @@ int run_conversion();
 
 // Writes `line` to standard output, waits for a key, and ends the process with
 // kExitStopped. Releases nothing: process exit reclaims files and memory.
-[[noreturn]] void stop_run(const std::string& line);
+// Allocates nothing, so it works even when memory has run out.
+[[noreturn]] void stop_run(const char* line);
 
 // Ends the process with `status` after writing out what is left of the report.
 // A report that cannot be written gets a note on standard error but keeps the status.

@@ -60,7 +60,9 @@ TEST(ReadWholeFile, ShortReadLeavesTheTailUnreadNotStale) {
     std::fputs("0123456789", file);
     FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes
 
-    EXPECT_EQ(read_whole_file(file, image), 10u);
+    const FileRead read = read_whole_file(file, image);
+    EXPECT_EQ(read.delivered, 10u);
+    EXPECT_FALSE(read.failed);
     EXPECT_EQ(std::string(image.bytes.get(), image.bytes.get() + 10), "0123456789");
     for (std::size_t i = 10; i < 20; ++i) EXPECT_EQ(image.bytes[i], 0xFF) << i;
     std::fclose(file);

@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "test_support.h"
 #include "tool_process.h"
 #include "transfer.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -191,13 +196,96 @@ TEST(Run, InputsThatAreNotRegularFilesCannotBeOpened) {
     }
 }
 
+// A write the system refuses, whether the write itself or only the close sees
+// it, is reported instead of passing for success.
 TEST(Run, AFailedWriteOfTheOutputIsReported) {
+    struct Case {
+        const char* name;
+        Bytes source, templ;
+        bool to_full_device;
+        unsigned long long file_size_limit;
+    };
+    const Bytes small_source = make_source(0), small_template = make_template(0);
+    ASSERT_EQ(small_template.size(), 4167u);
+    const std::vector<Case> cases = {
+        {"full device", read_file(kExamples / kSourceFileName),
+         read_file(kExamples / kTemplateFileName), true, 0},
+        {"size limit hit by the write", read_file(kExamples / kSourceFileName),
+         read_file(kExamples / kTemplateFileName), false, 4200},
+        // 4096 bytes go out in the write; the last 71 only when the file is closed.
+        {"size limit hit at the close", small_source, small_template, false, 4100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        write_file(dir / kSourceFileName, c.source);
+        write_file(dir / kTemplateFileName, c.templ);
+        if (c.to_full_device) fs::create_symlink("/dev/full", dir / kOutputFileName);
+        const ToolResult result = run_tool(dir.path(), {.file_size_limit = c.file_size_limit});
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out,
+                  loaded_lines(kSourceFileName, std::uint32_t(c.source.size()),
+                               std::uint32_t(c.source.size())) +
+                      loaded_lines(kTemplateFileName, std::uint32_t(c.templ.size()),
+                                   std::uint32_t(c.templ.size())) +
+                      "[+] open new_semrod.dat ok \n[-] write new_semrod.dat error\n");
+    }
+}
+
+// A read the disk fails is no short read: the report shows what arrived, then
+// the run stops before the output is touched.
+TEST(Run, AReadErrorStopsTheRun) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+    for (const char* failing : {kSourceFileName, kTemplateFileName}) {
+        SCOPED_TRACE(failing);
+        ScopedTempDir dir;
+        copy_examples(dir);
+        write_file(dir / kOutputFileName, kEarlierOutput);
+        const ToolResult result = run_tool(
+            dir.path(), {.wrapper = {"strace", "-o", "/dev/null", "-P", failing, "-e",
+                                     "trace=read", "-e", "inject=read:error=EIO"}});
+        EXPECT_EQ(result.exit_status, 1);
+        const bool source_fails = failing == std::string(kSourceFileName);
+        EXPECT_EQ(result.out,
+                  (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +
+                      loaded_lines(failing, source_fails ? 8704 : 8800, 0) + "[-] read " +
+                      failing + " error\n");
+        EXPECT_EQ(read_file(dir / kOutputFileName), kEarlierOutput);
+    }
+}
+
+// Every byte reaches an output that is a FIFO, however slowly it is read: the
+// writes block as they should instead of failing on a full pipe.
+TEST(Run, AnOutputFifoWithASlowReaderGetsEveryByte) {
     ScopedTempDir dir;
-    copy_examples(dir);
-    fs::create_symlink("/dev/full", dir / kOutputFileName);
-    const ToolResult result = run_tool(dir.path());
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, platform_text(kExampleReport + "[-] write new_semrod.dat error\n"));
+    write_file(dir / kSourceFileName, make_source(3));
+    write_file(dir / kTemplateFileName, patterned_bytes(256 * 1024, 1));
+    ASSERT_EQ(run_tool(dir.path()).exit_status, 0);
+    const Bytes expected = read_file(dir / kOutputFileName);
+    fs::remove(dir / kOutputFileName);
+    ASSERT_EQ(mkfifo((dir / kOutputFileName).c_str(), 0644), 0);
+
+    const int reader = open((dir / kOutputFileName).c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::atomic<bool> done{false};
+    ToolResult result;
+    std::thread tool([&] {
+        result = run_tool(dir.path());
+        done = true;
+    });
+    Bytes received;
+    for (bool last_pass = false;;) {
+        std::uint8_t chunk[1024];
+        const ssize_t count = read(reader, chunk, sizeof chunk);
+        if (count > 0) received.insert(received.end(), chunk, chunk + count);
+        if (count <= 0 && last_pass) break;
+        if (count <= 0) last_pass = done;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    tool.join();
+    close(reader);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(received, expected);
 }
 
 TEST(Run, AnAllocationTheSystemRefusesStopsCleanly) {

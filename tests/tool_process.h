@@ -17,6 +17,8 @@ struct ToolOptions {
     StdoutTarget stdout_target = StdoutTarget::captured;
     std::vector<int> closed_descriptors;         // standard descriptors closed when the tool starts
     unsigned long long address_space_limit = 0;  // bytes; 0 for none
+    unsigned long long file_size_limit = 0;      // bytes; 0 for none
+    std::vector<std::string> wrapper;            // a command the tool runs under (strace, ...)
 };
 
 struct ToolResult {

@@ -25,13 +25,19 @@ constexpr auto kTimeLimit = std::chrono::seconds(60);
         const rlimit limit{options.address_space_limit, options.address_space_limit};
         setrlimit(RLIMIT_AS, &limit);
     }
+    if (options.file_size_limit != 0) {
+        const rlimit limit{options.file_size_limit, options.file_size_limit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
     if (chdir(directory.c_str()) != 0) _exit(126);
     for (const int fd : options.closed_descriptors) close(fd);
-    std::vector<char*> argv{const_cast<char*>(TARVUL2SEMROD_PATH)};
+    std::vector<char*> argv;
+    for (const std::string& word : options.wrapper) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(const_cast<char*>(TARVUL2SEMROD_PATH));
     for (const std::string& argument : options.arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    execv(TARVUL2SEMROD_PATH, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
 }
 
