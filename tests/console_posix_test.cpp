@@ -22,20 +22,29 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The tool on a pseudo-terminal that is its controlling terminal.
+struct TerminalOptions {
+    // Empty: stdout is the terminal. Otherwise stdout goes to that file and stdin
+    // comes from /dev/null, so only the terminal itself can end the wait.
+    fs::path output_file;
+    std::string typed_ahead;  // keys pressed before the tool starts
+    int ignored_signal = 0;   // a signal the tool starts with ignored, as under nohup
+    // The tool is not started directly: an interactive shell with job control
+    // runs on the terminal instead, and the test types the commands.
+    bool under_shell = false;
+};
+
+// The tool (or a shell) on a pseudo-terminal that is its controlling terminal.
 class TerminalRun {
 public:
-    // `output_file` empty: stdout is the terminal; otherwise stdout goes to that file
-    // and stdin comes from /dev/null, so only the terminal itself can end the wait.
-    explicit TerminalRun(const fs::path& directory, const fs::path& output_file = {},
-                         const std::string& typed_ahead = "") {
+    explicit TerminalRun(const fs::path& directory, const TerminalOptions& options = {}) {
         EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
         tcgetattr(slave_, &initial_mode_);
-        if (!typed_ahead.empty()) press(typed_ahead);
+        if (!options.typed_ahead.empty()) press(options.typed_ahead);
         pid_ = fork();
         if (pid_ == 0) {
             setsid();
             ioctl(slave_, TIOCSCTTY, 0);
+            const fs::path& output_file = options.output_file;
             const int in = output_file.empty() ? slave_ : open("/dev/null", O_RDONLY);
             const int out = output_file.empty()
                                 ? slave_
@@ -46,8 +55,14 @@ public:
             close(master_);
             const rlimit no_core{0, 0};
             setrlimit(RLIMIT_CORE, &no_core);
+            if (options.ignored_signal != 0) ::signal(options.ignored_signal, SIG_IGN);
             if (chdir(directory.c_str()) != 0) _exit(126);
-            execl(TARVUL2SEMROD_PATH, TARVUL2SEMROD_PATH, static_cast<char*>(nullptr));
+            if (options.under_shell) {
+                char* const environment[] = {const_cast<char*>("PS1=$ "), nullptr};
+                execle("/bin/dash", "dash", "-i", static_cast<char*>(nullptr), environment);
+            } else {
+                execl(TARVUL2SEMROD_PATH, TARVUL2SEMROD_PATH, static_cast<char*>(nullptr));
+            }
             _exit(127);
         }
         fcntl(master_, F_SETFL, O_NONBLOCK);
@@ -76,6 +91,32 @@ public:
     }
 
     void signal(int signal_number) { kill(pid_, signal_number); }
+
+    // The process group in the terminal's foreground: a job the shell started.
+    pid_t foreground_job() { return tcgetpgrp(master_); }
+
+    // True once the line discipline is back in line mode with echo, as a shell needs it.
+    bool wait_until_line_mode() {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < deadline;) {
+            termios mode{};
+            tcgetattr(slave_, &mode);
+            if ((mode.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO)) return true;
+            drain();
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    // True once what the terminal showed contains `text`.
+    bool wait_until_shown(const std::string& text) {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < deadline;) {
+            if (shown().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
 
     void press(const std::string& keys) {
         ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size()));
@@ -159,6 +200,19 @@ private:
 
 bool exited_with(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 
+// True once `pid` is stopped, as /proc tells it; works for processes that are not ours.
+bool wait_until_process_stopped(pid_t pid) {
+    const fs::path stat = "/proc/" + std::to_string(pid) + "/stat";
+    for (auto deadline = std::chrono::steady_clock::now() + 20s;
+         std::chrono::steady_clock::now() < deadline;) {
+        const std::string text = read_text(stat);
+        const auto state = text.rfind(')');
+        if (state != std::string::npos && text.substr(state + 2, 1) == "T") return true;
+        std::this_thread::sleep_for(5ms);
+    }
+    return false;
+}
+
 TEST(KeyWait, WaitsForAKeyAndRestoresTheMode) {
     ScopedTempDir dir;
     copy_examples(dir);
@@ -178,6 +232,8 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
     struct Case {
         const char* name;
         std::string key;
+        int gap_ms = 0;          // between the key's bytes, as a slow link delivers them
+        std::string left = "z";  // what the shell gets afterwards
     };
     const std::vector<Case> cases = {
         {"letter", "k"},
@@ -196,7 +252,13 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         {"Alt+x", "\x1bx"},
         {"Alt+arrow", "\x1b\x1b[A"},
         {"UTF-8", "\xc3\xa9"},
+        {"UTF-8 3 bytes", "\xe2\x82\xac"},
         {"UTF-8 4 bytes", "\xf0\x9f\x99\x82"},
+        {"UTF-8, bytes 10 ms apart", "\xe2\x82\xac", 10},
+        {"arrow, bytes 10 ms apart", "\x1b[A", 10},
+        // Alt+Esc and Esc arriving at once cannot be told apart; all three go.
+        {"Esc three times at once", "\x1b\x1b\x1b"},
+        {"Esc three times, 150 ms apart", "\x1b\x1b\x1b", 150, "\x1b\x1bz"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,10 +266,14 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         copy_examples(dir);
         TerminalRun tool(dir.path());
         ASSERT_TRUE(tool.wait_until_raw());
-        tool.press(c.key + "z");
+        for (const char byte : c.gap_ms == 0 ? std::string() : c.key) {
+            tool.press(std::string(1, byte));
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.gap_ms));
+        }
+        tool.press((c.gap_ms == 0 ? c.key : "") + "z");
         EXPECT_TRUE(exited_with(tool.finish(), 0));
         EXPECT_TRUE(tool.mode_restored());
-        EXPECT_EQ(tool.unread_input(), "z");
+        EXPECT_EQ(tool.unread_input(), c.left);
     }
 }
 
@@ -233,7 +299,7 @@ TEST(KeyWait, CtrlCAfterAFailureStopKeepsStatusOne) {
 TEST(KeyWait, AKeyTypedAheadEndsTheWaitAtOnce) {
     ScopedTempDir dir;
     copy_examples(dir);
-    TerminalRun tool(dir.path(), {}, "k");
+    TerminalRun tool(dir.path(), {.typed_ahead = "k"});
     EXPECT_TRUE(exited_with(tool.finish(), 0));
     EXPECT_TRUE(tool.mode_restored());
 }
@@ -246,7 +312,7 @@ TEST(KeyWait, RedirectedReportStaysEmptyDuringTheWait) {
         ScopedTempDir dir;
         if (complete) copy_examples(dir);
         const fs::path report = dir / "report.txt";
-        TerminalRun tool(dir.path(), report);
+        TerminalRun tool(dir.path(), {.output_file = report});
         ASSERT_TRUE(tool.wait_until_raw());
         std::this_thread::sleep_for(200ms);
         EXPECT_TRUE(tool.still_running());
@@ -259,16 +325,30 @@ TEST(KeyWait, RedirectedReportStaysEmptyDuringTheWait) {
     }
 }
 
+// A signal ignored when the tool started (nohup, a background job) stays ignored.
 TEST(KeyWait, AnEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
-    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-        SCOPED_TRACE(strsignal(signal_number));
+    struct Case {
+        int signal_number;
+        bool ignored_at_start;
+    };
+    for (const Case c : {Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGINT, false},
+                         Case{SIGQUIT, false}, Case{SIGHUP, true}, Case{SIGINT, true}}) {
+        SCOPED_TRACE(std::string(strsignal(c.signal_number)) +
+                     (c.ignored_at_start ? ", ignored at start" : ""));
         ScopedTempDir dir;
         copy_examples(dir);
-        TerminalRun tool(dir.path());
+        TerminalRun tool(dir.path(), {.ignored_signal = c.ignored_at_start ? c.signal_number : 0});
         ASSERT_TRUE(tool.wait_until_raw());
-        tool.signal(signal_number);
-        const int status = tool.finish();
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        tool.signal(c.signal_number);
+        if (c.ignored_at_start) {
+            std::this_thread::sleep_for(200ms);
+            EXPECT_TRUE(tool.still_running());
+            tool.press("k");
+            EXPECT_TRUE(exited_with(tool.finish(), 0));
+        } else {
+            const int status = tool.finish();
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << status;
+        }
         EXPECT_TRUE(tool.mode_restored());
     }
 }
@@ -293,6 +373,38 @@ TEST(KeyWait, StopsFromOutsideKeepTheWaitGoing) {
     tool.press("k");
     EXPECT_TRUE(exited_with(tool.finish(), 0));
     EXPECT_TRUE(tool.mode_restored());
+}
+
+// Stopped from outside, then resumed in the background by a shell that keeps no
+// terminal state of its own: the shell must get its line mode back and keep it.
+// The wait stops on its read until `fg`, then goes on raw.
+TEST(KeyWait, AJobResumedInTheBackgroundLeavesTheTerminalToTheShell) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun shell(dir.path(), {.under_shell = true});
+    ASSERT_TRUE(shell.wait_until_shown("$ "));
+    shell.press(std::string(TARVUL2SEMROD_PATH) + "\n");
+    ASSERT_TRUE(shell.wait_until_raw());
+    const pid_t tool = shell.foreground_job();
+    ASSERT_GT(tool, 0);
+
+    kill(tool, SIGTSTP);
+    ASSERT_TRUE(wait_until_process_stopped(tool));
+    ASSERT_TRUE(shell.wait_until_line_mode());
+    // Continued in the background, the read stops the tool again at once.
+    shell.press("bg; echo shell; echo works\n");
+    ASSERT_TRUE(shell.wait_until_shown("shell\r\nworks"));
+    ASSERT_TRUE(wait_until_process_stopped(tool));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(shell.wait_until_line_mode());
+
+    shell.press("fg; echo status=$?\n");
+    ASSERT_TRUE(shell.wait_until_raw());
+    shell.press("k");
+    EXPECT_TRUE(shell.wait_until_shown("status=0"));
+    EXPECT_TRUE(shell.wait_until_line_mode());
+    shell.press("exit\n");
+    EXPECT_TRUE(exited_with(shell.finish(), 0));
 }
 
 }  // namespace

@@ -327,6 +327,20 @@ TEST(Run, AReportThatCannotBeWrittenChangesNothingElse) {
     }
 }
 
+// A report line lost earlier (the text dropped, the error flag set) leaves the
+// final flush nothing to fail on; the error flag alone must still be noticed.
+TEST(Run, AReportLostBeforeTheFinalFlushIsNoted) {
+    EXPECT_EXIT(
+        {
+            dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+            std::fputs("lost\n", stdout);
+            std::fflush(stdout);
+            dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+            end_run(kExitComplete);
+        },
+        testing::ExitedWithCode(kExitComplete), "report could not be written");
+}
+
 #endif  // !_WIN32
 
 }  // namespace

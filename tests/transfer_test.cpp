@@ -99,12 +99,19 @@ TEST(ImageFit, MinimumSizesFollowTheLayout) {
 }
 
 // One byte short of either minimum is refused without touching the template;
-// the exact minimum is enough. The source is judged before the template.
+// the exact minimum is enough. The source is judged before the template. The
+// sizes are written out, so a wrong limit in the code cannot move them along.
 TEST(ImageFit, ExactMinimumFitsAndOneByteLessIsRefused) {
-    for (const unsigned entries : {0u, 1u, 2u, 100u, 255u}) {
-        SCOPED_TRACE("N = " + std::to_string(entries));
-        const Bytes source = make_source(entries);
-        const Bytes templ = make_template(entries);
+    struct Case {
+        unsigned entries;
+        std::size_t source_size, template_size;
+    };
+    for (const Case c : {Case{0, 4148, 4167}, Case{1, 8268, 8309}, Case{2, 8316, 8357},
+                         Case{100, 13020, 13061}, Case{255, 20460, 20501}}) {
+        SCOPED_TRACE("N = " + std::to_string(c.entries));
+        Bytes source = patterned_bytes(c.source_size, 0x11);
+        source[kSourceCount] = static_cast<std::uint8_t>(c.entries);
+        const Bytes templ = patterned_bytes(c.template_size, 0x5A);
         const Bytes short_source(source.begin(), source.end() - 1);
         const Bytes short_templ(templ.begin(), templ.end() - 1);
 
