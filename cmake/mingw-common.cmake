@@ -13,10 +13,17 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Wine's 64-bit loader runs the x86_64 tests; this machine cannot run i686 ones.
+# Wine runs the tests. The x86_64 ones run under Debian's wine64. The i686 ones
+# need a 32-bit Wine, which a kernel that runs no 32-bit code can only run under
+# qemu-i386: scripts/wine32-setup unpacks both into build/wine32, and the loader
+# there starts 32-bit programs (with QEMU_LD_PREFIX and the binfmt entry that
+# scripts/check sets up).
 if(TARVUL_MINGW_ARCH STREQUAL "x86_64")
   find_program(TARVUL_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
   if(TARVUL_WINE64)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE64})
   endif()
+else()
+  get_filename_component(TARVUL_WINE32_ROOT ${CMAKE_CURRENT_LIST_DIR}/../build/wine32/root ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE32_ROOT}/usr/lib/wine/wine64)
 endif()

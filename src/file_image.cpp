@@ -1,6 +1,7 @@
 #include "file_image.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <new>
 
@@ -21,6 +22,22 @@ constexpr const char* kReadDecimalLine = "fread ok retcode %u \n";
 constexpr const char* kReadHexLine = "fread ok retcode 0x%08lX \n";
 constexpr const char* kReadFailedLine = "[-] read %s error\n";
 constexpr const char* kWriteFailedLine = "[-] write %s error\n";
+
+// Formats one report line and hands it to the stream in a single write. MinGW's
+// fprintf pushes the stream's buffer out after every call, which would let a
+// redirected report trickle out before the key wait; a formatted string and
+// fputs keep it in the buffer until the process ends, as on every platform.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void write_report_line(std::FILE* report, const char* format, ...) {
+    char line[512];
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    std::fputs(line, report);
+}
 
 }  // namespace
 
@@ -44,11 +61,11 @@ FileRead read_whole_file(std::FILE* file, FileImage& image) {
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report) {
     std::FILE* file = open_input_file(file_name);
     if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
-    std::fprintf(report, kOpenedLine, file_name);
+    write_report_line(report, kOpenedLine, file_name);
 
     const std::uint32_t size = image_size_from_position(measure_file_size(file));
-    std::fprintf(report, kSizeDecimalLine, file_name, size);
-    std::fprintf(report, kSizeHexLine, file_name, static_cast<unsigned long>(size));
+    write_report_line(report, kSizeDecimalLine, file_name, size);
+    write_report_line(report, kSizeHexLine, file_name, static_cast<unsigned long>(size));
 
     // nothrow new: a refused request must become the report line, never an abort.
     std::unique_ptr<std::uint8_t[]> bytes;
@@ -64,8 +81,8 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     image.length = size;
     const FileRead read = read_whole_file(file, image);
     std::fclose(file);  // read-only: nothing can be lost at the close
-    std::fprintf(report, kReadDecimalLine, read.delivered);
-    std::fprintf(report, kReadHexLine, static_cast<unsigned long>(read.delivered));
+    write_report_line(report, kReadDecimalLine, read.delivered);
+    write_report_line(report, kReadHexLine, static_cast<unsigned long>(read.delivered));
     // A short read alone is a file that shrank after it was measured, and goes on;
     // an error means the bytes on disk could not be had, and must not become output.
     if (read.failed) return Status::failure(kReadFailedLine, file_name);
@@ -75,7 +92,7 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
 Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report) {
     std::FILE* file = open_output_file(file_name);
     if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
-    std::fprintf(report, kOpenedLine, file_name);
+    write_report_line(report, kOpenedLine, file_name);
 
     const bool written =
         image.length == 0 || std::fwrite(image.bytes.get(), 1, image.length, file) == image.length;

@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""The Windows key wait on a real console: Wine gives a console program that it
+starts on a pseudo-terminal a console of its own, whose keyboard is fed from the
+terminal. The test holds the terminal, presses the keys and watches the tool.
+
+usage: console_wine_test.py <wine loader> <tarvul2semrod.exe> <examples folder> <case>
+"""
+import os
+import pty
+import re
+import select
+import shutil
+import sys
+import tempfile
+import termios
+import time
+
+TIME_LIMIT = 60  # seconds; Wine's first start in a fresh prefix is slow
+SETTLE = 1.0     # how long a waiting tool must stay alive to count as waiting
+
+REPORT = ("[+] open tarvul.dat ok \n" "FileSise tarvul.dat 8704 \n" "FileSise tarvul.dat 0x00002200 \n"
+          "[+]mem ok\n" "fread ok retcode 8704 \n" "fread ok retcode 0x00002200 \n"
+          "[+] open semrod.dat ok \n" "FileSise semrod.dat 8800 \n" "FileSise semrod.dat 0x00002260 \n"
+          "[+]mem ok\n" "fread ok retcode 8800 \n" "fread ok retcode 0x00002260 \n"
+          "[+] open new_semrod.dat ok \n")
+STOP_REPORT = "[-] open tarvul.dat error\n"
+
+# name: (inputs present, key, stdout redirected, key typed before the start, status)
+CASES = {
+    "letter": (True, b"k", False, False, 0),
+    "ctrl_c": (True, b"\x03", False, False, 0),
+    "arrow": (True, b"\x1b[A", False, False, 0),
+    "function_key": (True, b"\x1b[15~", False, False, 0),
+    "typed_ahead": (True, b"k", False, True, 0),
+    "failure_stop_waits": (False, b"\x03", False, False, 1),
+    "redirected_report": (True, b" ", True, False, 0),
+}
+
+
+def visible(screen):
+    """What the console showed, without its control sequences and blanks (the
+    console draws blanks by moving the cursor)."""
+    text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07", b"", screen)
+    return re.sub(rb"\s", b"", text).decode("latin-1")
+
+
+class Console:
+    def __init__(self, loader, exe, folder, redirect_to=None, typed_ahead=b""):
+        self.screen = b""
+        self.pid, self.fd = pty.fork()
+        if self.pid == 0:
+            os.chdir(folder)
+            if redirect_to:
+                out = os.open(redirect_to, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+                os.dup2(out, 1)
+            os.execv(loader, [loader, exe])
+        if typed_ahead:
+            os.write(self.fd, typed_ahead)
+        self.status = None
+
+    def pump(self, seconds):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            ready, _, _ = select.select([self.fd], [], [], 0.05)
+            if ready:
+                try:
+                    self.screen += os.read(self.fd, 4096)
+                except OSError:
+                    time.sleep(0.05)
+            self.running()
+
+    def running(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid:
+                self.status = os.waitstatus_to_exitcode(status)
+        return self.status is None
+
+    def wait_until(self, condition):
+        end = time.monotonic() + TIME_LIMIT
+        while time.monotonic() < end and not condition():
+            self.pump(0.1)
+        return condition()
+
+    def finish(self):
+        self.wait_until(lambda: not self.running())
+        if self.running():
+            os.kill(self.pid, 9)
+            os.waitpid(self.pid, 0)
+        return self.status
+
+    def press(self, keys):
+        if b"\x03" in keys:
+            # Wine's console leaves the terminal's signal keys on, so Ctrl+C would
+            # reach Wine as SIGINT, never as a key. Off, it arrives as input, as a
+            # Windows console delivers it in input mode 0.
+            mode = termios.tcgetattr(self.fd)
+            mode[3] &= ~termios.ISIG
+            termios.tcsetattr(self.fd, termios.TCSANOW, mode)
+        os.write(self.fd, keys)
+
+
+def run_case(loader, exe, examples, name):
+    has_inputs, key, redirected, typed_ahead, expected_status = CASES[name]
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="tarvul2semrod-wine-") as folder:
+        if has_inputs:
+            for input_name in ("tarvul.dat", "semrod.dat"):
+                shutil.copy(os.path.join(examples, input_name), folder)
+        report_file = os.path.join(folder, "report.txt") if redirected else None
+        output = os.path.join(folder, "new_semrod.dat")
+        expected_report = REPORT if has_inputs else STOP_REPORT
+        console = Console(loader, exe, folder, report_file, key if typed_ahead else b"")
+
+        if typed_ahead:
+            status = console.finish()
+        else:
+            if redirected:
+                ready = console.wait_until(lambda: os.path.exists(output) and os.path.getsize(output) == 8800)
+            else:
+                ready = console.wait_until(lambda: visible(expected_report.encode()) in visible(console.screen))
+            if not ready:
+                failures.append("the report never finished")
+            console.pump(SETTLE)
+            if not console.running():
+                failures.append(f"did not wait for a key (ended with {console.status})")
+            elif redirected and os.path.getsize(report_file) != 0:
+                failures.append("the redirected report arrived before the key")
+            console.press(key)
+            status = console.finish()
+
+        if status != expected_status:
+            failures.append(f"status {status}, expected {expected_status}")
+        if redirected:
+            with open(report_file, "rb") as report:
+                got = report.read()
+            if got != expected_report.replace("\n", "\r\n").encode():
+                failures.append(f"redirected report {got!r}")
+        elif visible(expected_report.encode()) not in visible(console.screen):
+            failures.append(f"report not on the console: {console.screen!r}")
+        if has_inputs:
+            with open(output, "rb") as made, open(os.path.join(examples, "new_semrod.expected"), "rb") as expected:
+                if made.read() != expected.read():
+                    failures.append("new_semrod.dat differs from the expected output")
+    return failures
+
+
+def main():
+    loader, exe, examples, name = sys.argv[1:5]
+    failures = run_case(loader, exe, examples, name)
+    for failure in failures:
+        print(f"{name}: {failure}")
+    print(f"{name}: {'FAILED' if failures else 'ok'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
