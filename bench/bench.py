@@ -3,7 +3,8 @@
 
 1. Typical inputs (about 20 KB each, N = 255): whole-process time of the tool
    against `cp semrod.dat new_semrod.dat` in the same directory, interleaved
-   runs, medians and their ratio (target: ratio <= 1.0).
+   runs, medians and their ratio (target: ratio <= 1.0). An empty C program,
+   linked fully static, runs in the same loop as the floor of a process start.
 2. Large inputs (64, 128 and 256 MiB each): time and peak resident memory of
    one run (target: peak <= S1 + S2 + 8 MiB, time linear in size).
 
@@ -51,20 +52,40 @@ def timed_run(argv, folder):
     return elapsed, usage.ru_maxrss * 1024
 
 
+def empty_program(folder):
+    """An empty C program linked fully static: the floor of any process start.
+    None when no C compiler can build it."""
+    source = folder / "empty.c"
+    source.write_text("int main(void) { return 0; }\n")
+    for flags in (["-static-pie"], ["-static"]):
+        built = subprocess.run(["cc", "-O2", *flags, "-o", str(folder / "empty"), str(source)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if built.returncode == 0:
+            return [str(folder / "empty")]
+    return None
+
+
 def typical(tool, runs):
     with tempfile.TemporaryDirectory() as name:
         folder = pathlib.Path(name)
         write_inputs(folder, 20480, 20544)
-        cp = [shutil.which("cp"), "semrod.dat", "new_semrod.dat"]
-        tool_times, cp_times = [], []
+        commands = {"tool": [tool], "cp": [shutil.which("cp"), "semrod.dat", "new_semrod.dat"]}
+        empty = empty_program(folder)
+        if empty:
+            commands["empty"] = empty
+        times = {label: [] for label in commands}
         for _ in range(runs):
-            tool_times.append(timed_run([tool], folder)[0])
-            cp_times.append(timed_run(cp, folder)[0])
-        tool_median, cp_median = statistics.median(tool_times), statistics.median(cp_times)
+            for label, argv in commands.items():
+                times[label].append(timed_run(argv, folder)[0])
+        median = {label: statistics.median(values) for label, values in times.items()}
         print(f"typical inputs (20 KB, N = 255), {runs} runs each:")
-        print(f"  tool  median {tool_median * 1e3:7.3f} ms")
-        print(f"  cp    median {cp_median * 1e3:7.3f} ms")
-        print(f"  ratio tool/cp {tool_median / cp_median:.2f} (target <= 1.0)")
+        print(f"  tool  median {median['tool'] * 1e3:7.3f} ms")
+        print(f"  cp    median {median['cp'] * 1e3:7.3f} ms")
+        if empty:
+            print(f"  empty median {median['empty'] * 1e3:7.3f} ms  (an empty C program, fully static)")
+        print(f"  ratio tool/cp {median['tool'] / median['cp']:.2f} (target <= 1.0)")
+        if empty:
+            print(f"  ratio tool/empty {median['tool'] / median['empty']:.2f}")
 
 
 def large(tool):

@@ -3,7 +3,7 @@
 starts on a pseudo-terminal a console of its own, whose keyboard is fed from the
 terminal. The test holds the terminal, presses the keys and watches the tool.
 
-usage: console_wine_test.py <wine loader> <tarvul2semrod.exe> <examples folder> <case>
+usage: console_wine_test.py <wine loader> <tarvul2semrod.exe> <examples folder> <case> [<console_mode_probe.exe>]
 """
 import os
 import pty
@@ -25,16 +25,19 @@ REPORT = ("[+] open tarvul.dat ok \n" "FileSise tarvul.dat 8704 \n" "FileSise ta
           "[+] open new_semrod.dat ok \n")
 STOP_REPORT = "[-] open tarvul.dat error\n"
 
-# name: (inputs present, key, stdout redirected, key typed before the start, status)
+# name: (inputs present, key, stdout redirected, key typed before the start,
+#        status, run through the mode probe)
 CASES = {
-    "letter": (True, b"k", False, False, 0),
-    "ctrl_c": (True, b"\x03", False, False, 0),
-    "arrow": (True, b"\x1b[A", False, False, 0),
-    "function_key": (True, b"\x1b[15~", False, False, 0),
-    "typed_ahead": (True, b"k", False, True, 0),
-    "failure_stop_waits": (False, b"\x03", False, False, 1),
-    "redirected_report": (True, b" ", True, False, 0),
+    "letter": (True, b"k", False, False, 0, False),
+    "ctrl_c": (True, b"\x03", False, False, 0, False),
+    "arrow": (True, b"\x1b[A", False, False, 0, False),
+    "function_key": (True, b"\x1b[15~", False, False, 0, False),
+    "typed_ahead": (True, b"k", False, True, 0, False),
+    "failure_stop_waits": (False, b"\x03", False, False, 1, False),
+    "redirected_report": (True, b" ", True, False, 0, False),
+    "input_mode": (True, b"k", False, False, 0, True),
 }
+PROBE_LINE = re.compile(r"inputmodebefore([0-9A-F]+),duringthewait(0|never0),after([0-9A-F]+)")
 
 
 def visible(screen):
@@ -45,7 +48,7 @@ def visible(screen):
 
 
 class Console:
-    def __init__(self, loader, exe, folder, redirect_to=None, typed_ahead=b""):
+    def __init__(self, loader, program, folder, redirect_to=None, typed_ahead=b""):
         self.screen = b""
         self.pid, self.fd = pty.fork()
         if self.pid == 0:
@@ -53,7 +56,7 @@ class Console:
             if redirect_to:
                 out = os.open(redirect_to, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
                 os.dup2(out, 1)
-            os.execv(loader, [loader, exe])
+            os.execv(loader, [loader, *program])
         if typed_ahead:
             os.write(self.fd, typed_ahead)
         self.status = None
@@ -100,8 +103,10 @@ class Console:
         os.write(self.fd, keys)
 
 
-def run_case(loader, exe, examples, name):
-    has_inputs, key, redirected, typed_ahead, expected_status = CASES[name]
+def run_case(loader, exe, examples, name, probe):
+    has_inputs, key, redirected, typed_ahead, expected_status, through_probe = CASES[name]
+    # The probe is a Windows program: it names the tool by its Windows path.
+    program = [probe, "Z:" + exe.replace("/", "\\")] if through_probe else [exe]
     failures = []
     with tempfile.TemporaryDirectory(prefix="tarvul2semrod-wine-") as folder:
         if has_inputs:
@@ -110,7 +115,7 @@ def run_case(loader, exe, examples, name):
         report_file = os.path.join(folder, "report.txt") if redirected else None
         output = os.path.join(folder, "new_semrod.dat")
         expected_report = REPORT if has_inputs else STOP_REPORT
-        console = Console(loader, exe, folder, report_file, key if typed_ahead else b"")
+        console = Console(loader, program, folder, report_file, key if typed_ahead else b"")
 
         if typed_ahead:
             status = console.finish()
@@ -138,6 +143,12 @@ def run_case(loader, exe, examples, name):
                 failures.append(f"redirected report {got!r}")
         elif visible(expected_report.encode()) not in visible(console.screen):
             failures.append(f"report not on the console: {console.screen!r}")
+        if through_probe:
+            seen = PROBE_LINE.search(visible(console.screen))
+            if not seen:
+                failures.append(f"the probe reported nothing: {console.screen!r}")
+            elif seen.group(2) != "0" or seen.group(1) != seen.group(3):
+                failures.append("input mode before {}, during the wait {}, after {}".format(*seen.groups()))
         if has_inputs:
             with open(output, "rb") as made, open(os.path.join(examples, "new_semrod.expected"), "rb") as expected:
                 if made.read() != expected.read():
@@ -147,7 +158,11 @@ def run_case(loader, exe, examples, name):
 
 def main():
     loader, exe, examples, name = sys.argv[1:5]
-    failures = run_case(loader, exe, examples, name)
+    probe = sys.argv[5] if len(sys.argv) > 5 else None
+    if CASES[name][5] and not probe:
+        print(f"{name}: needs the console mode probe")
+        return 1
+    failures = run_case(loader, exe, examples, name, probe)
     for failure in failures:
         print(f"{name}: {failure}")
     print(f"{name}: {'FAILED' if failures else 'ok'}")
