@@ -22,6 +22,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// True once `done` holds, asked every few milliseconds for up to 20 s.
+template <typename Condition>
+bool eventually(Condition done) {
+    for (auto deadline = std::chrono::steady_clock::now() + 20s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(5ms)) {
+        if (done()) return true;
+    }
+    return done();
+}
+
 struct TerminalOptions {
     // Empty: stdout is the terminal. Otherwise stdout goes to that file and stdin
     // comes from /dev/null, so only the terminal itself can end the wait.
@@ -79,15 +89,10 @@ public:
 
     // True once the tool has switched the terminal out of line mode for its wait.
     bool wait_until_raw() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s;
-             std::chrono::steady_clock::now() < deadline;) {
-            termios mode{};
-            tcgetattr(slave_, &mode);
-            if ((mode.c_lflag & ICANON) == 0) return true;
+        return eventually([&] {
             drain();
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+            return (local_modes() & ICANON) == 0;
+        });
     }
 
     void signal(int signal_number) { kill(pid_, signal_number); }
@@ -97,25 +102,15 @@ public:
 
     // True once the line discipline is back in line mode with echo, as a shell needs it.
     bool wait_until_line_mode() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s;
-             std::chrono::steady_clock::now() < deadline;) {
-            termios mode{};
-            tcgetattr(slave_, &mode);
-            if ((mode.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO)) return true;
+        return eventually([&] {
             drain();
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+            return (local_modes() & (ICANON | ECHO)) == (ICANON | ECHO);
+        });
     }
 
     // True once what the terminal showed contains `text`.
     bool wait_until_shown(const std::string& text) {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s;
-             std::chrono::steady_clock::now() < deadline;) {
-            if (shown().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        return eventually([&] { return shown().find(text) != std::string::npos; });
     }
 
     void press(const std::string& keys) {
@@ -123,14 +118,10 @@ public:
     }
 
     bool wait_until_stopped() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s;
-             std::chrono::steady_clock::now() < deadline;) {
+        return eventually([&] {
             int status = 0;
-            if (waitpid(pid_, &status, WUNTRACED | WNOHANG) == pid_ && WIFSTOPPED(status))
-                return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+            return waitpid(pid_, &status, WUNTRACED | WNOHANG) == pid_ && WIFSTOPPED(status);
+        });
     }
 
     // Puts the terminal back in line mode, as a shell does while a job is stopped.
@@ -146,13 +137,11 @@ public:
 
     // The wait status of the tool, once it has ended (-1 if it does not end in time).
     int finish() {
-        for (auto deadline = std::chrono::steady_clock::now() + 20s;
-             std::chrono::steady_clock::now() < deadline;) {
+        const bool ended = eventually([&] {
             drain();
-            if (!still_running()) return status_;
-            std::this_thread::sleep_for(5ms);
-        }
-        return -1;
+            return !still_running();
+        });
+        return ended ? status_ : -1;
     }
 
     bool mode_restored() {
@@ -184,6 +173,12 @@ public:
     }
 
 private:
+    tcflag_t local_modes() {
+        termios mode{};
+        tcgetattr(slave_, &mode);
+        return mode.c_lflag;
+    }
+
     void drain() {
         char buffer[4096];
         for (ssize_t count; (count = read(master_, buffer, sizeof buffer)) > 0;)
@@ -203,14 +198,11 @@ bool exited_with(int status, int code) { return WIFEXITED(status) && WEXITSTATUS
 // True once `pid` is stopped, as /proc tells it; works for processes that are not ours.
 bool wait_until_process_stopped(pid_t pid) {
     const fs::path stat = "/proc/" + std::to_string(pid) + "/stat";
-    for (auto deadline = std::chrono::steady_clock::now() + 20s;
-         std::chrono::steady_clock::now() < deadline;) {
+    return eventually([&] {
         const std::string text = read_text(stat);
         const auto state = text.rfind(')');
-        if (state != std::string::npos && text.substr(state + 2, 1) == "T") return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return false;
+        return state != std::string::npos && text.substr(state + 2, 1) == "T";
+    });
 }
 
 TEST(KeyWait, WaitsForAKeyAndRestoresTheMode) {

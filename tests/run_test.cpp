@@ -223,12 +223,11 @@ TEST(Run, AFailedWriteOfTheOutputIsReported) {
         if (c.to_full_device) fs::create_symlink("/dev/full", dir / kOutputFileName);
         const ToolResult result = run_tool(dir.path(), {.file_size_limit = c.file_size_limit});
         EXPECT_EQ(result.exit_status, 1);
-        EXPECT_EQ(result.out,
-                  loaded_lines(kSourceFileName, std::uint32_t(c.source.size()),
-                               std::uint32_t(c.source.size())) +
-                      loaded_lines(kTemplateFileName, std::uint32_t(c.templ.size()),
-                                   std::uint32_t(c.templ.size())) +
-                      "[+] open new_semrod.dat ok \n[-] write new_semrod.dat error\n");
+        EXPECT_EQ(result.out, loaded_lines(kSourceFileName, std::uint32_t(c.source.size()),
+                                           std::uint32_t(c.source.size())) +
+                                  loaded_lines(kTemplateFileName, std::uint32_t(c.templ.size()),
+                                               std::uint32_t(c.templ.size())) +
+                                  "[+] open new_semrod.dat ok \n[-] write new_semrod.dat error\n");
     }
 }
 
@@ -241,8 +240,9 @@ TEST(Run, AReadErrorStopsTheRun) {
         ScopedTempDir dir;
         copy_examples(dir);
         write_file(dir / kOutputFileName, kEarlierOutput);
-        std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-P", failing,
-                                           "-e", "trace=read", "-e", "inject=read:error=EIO"};
+        std::vector<std::string> strace = {"strace",     "-o",    "/dev/null",
+                                           "-P",         failing, "-e",
+                                           "trace=read", "-e",    "inject=read:error=EIO"};
 #ifdef TARVUL_SANITIZED
         // The leak checker cannot run under a tracer.
         strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
@@ -250,10 +250,9 @@ TEST(Run, AReadErrorStopsTheRun) {
         const ToolResult result = run_tool(dir.path(), {.wrapper = strace});
         EXPECT_EQ(result.exit_status, 1);
         const bool source_fails = failing == std::string(kSourceFileName);
-        EXPECT_EQ(result.out,
-                  (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +
-                      loaded_lines(failing, source_fails ? 8704 : 8800, 0) + "[-] read " +
-                      failing + " error\n");
+        EXPECT_EQ(result.out, (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +
+                                  loaded_lines(failing, source_fails ? 8704 : 8800, 0) +
+                                  "[-] read " + failing + " error\n");
         EXPECT_EQ(read_file(dir / kOutputFileName), kEarlierOutput);
     }
 }
