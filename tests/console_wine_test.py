@@ -5,6 +5,7 @@ terminal. The test holds the terminal, presses the keys and watches the tool.
 
 usage: console_wine_test.py <wine loader> <tarvul2semrod.exe> <examples folder> <case> [<console_mode_probe.exe>]
 """
+import collections
 import os
 import pty
 import re
@@ -25,17 +26,18 @@ REPORT = ("[+] open tarvul.dat ok \n" "FileSise tarvul.dat 8704 \n" "FileSise ta
           "[+] open new_semrod.dat ok \n")
 STOP_REPORT = "[-] open tarvul.dat error\n"
 
-# name: (inputs present, key, stdout redirected, key typed before the start,
-#        status, run through the mode probe)
+Case = collections.namedtuple(
+    "Case", "key status has_inputs redirected typed_ahead through_probe",
+    defaults=(True, False, False, False))
 CASES = {
-    "letter": (True, b"k", False, False, 0, False),
-    "ctrl_c": (True, b"\x03", False, False, 0, False),
-    "arrow": (True, b"\x1b[A", False, False, 0, False),
-    "function_key": (True, b"\x1b[15~", False, False, 0, False),
-    "typed_ahead": (True, b"k", False, True, 0, False),
-    "failure_stop_waits": (False, b"\x03", False, False, 1, False),
-    "redirected_report": (True, b" ", True, False, 0, False),
-    "input_mode": (True, b"k", False, False, 0, True),
+    "letter": Case(b"k", 0),
+    "ctrl_c": Case(b"\x03", 0),
+    "arrow": Case(b"\x1b[A", 0),
+    "function_key": Case(b"\x1b[15~", 0),
+    "typed_ahead": Case(b"k", 0, typed_ahead=True),
+    "failure_stop_waits": Case(b"\x03", 1, has_inputs=False),
+    "redirected_report": Case(b" ", 0, redirected=True),
+    "input_mode": Case(b"k", 0, through_probe=True),
 }
 PROBE_LINE = re.compile(r"inputmodebefore([0-9A-F]+),duringthewait(0|never0),after([0-9A-F]+)")
 
@@ -104,7 +106,7 @@ class Console:
 
 
 def run_case(loader, exe, examples, name, probe):
-    has_inputs, key, redirected, typed_ahead, expected_status, through_probe = CASES[name]
+    key, expected_status, has_inputs, redirected, typed_ahead, through_probe = CASES[name]
     # The probe is a Windows program: it names the tool by its Windows path.
     program = [probe, "Z:" + exe.replace("/", "\\")] if through_probe else [exe]
     failures = []
@@ -159,7 +161,7 @@ def run_case(loader, exe, examples, name, probe):
 def main():
     loader, exe, examples, name = sys.argv[1:5]
     probe = sys.argv[5] if len(sys.argv) > 5 else None
-    if CASES[name][5] and not probe:
+    if CASES[name].through_probe and not probe:
         print(f"{name}: needs the console mode probe")
         return 1
     failures = run_case(loader, exe, examples, name, probe)
