@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <iterator>
 
 #include "console.h"
 
@@ -34,32 +33,47 @@ extern "C" void restore_mode_and_raise(int signal_number);
 extern "C" void restore_mode_and_stop(int signal_number);
 extern "C" void resume_raw_mode(int signal_number);
 
-// Signals from outside during the wait. Those that end the process put the
-// previous mode back first; SA_RESETHAND has restored the default action by
-// then, so the signal raised again ends the process when the handler returns.
-// A stop hands the terminal back for as long as the process is stopped.
-struct WaitSignal {
-    int number;
-    void (*handler)(int);
-    unsigned flags;  // SA_RESETHAND does not fit a signed int on every system
+// Signals from outside during the wait. Every one whose default action ends the
+// process (some with a core dump) puts the previous mode back first; SA_RESETHAND
+// has restored that default by then, so the signal raised again ends the process
+// as it would have, core dump included, once the handler returns. SIGKILL cannot
+// be caught. The real-time signals, SIGRTMIN to SIGRTMAX, are not constants and
+// join these at run time.
+constexpr int kEndingSignals[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV, SIGUSR2,
+    SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
 };
-constexpr WaitSignal kWaitSignals[] = {
-    {SIGTERM, restore_mode_and_raise, SA_RESETHAND},
-    {SIGHUP, restore_mode_and_raise, SA_RESETHAND},
-    {SIGINT, restore_mode_and_raise, SA_RESETHAND},
-    {SIGQUIT, restore_mode_and_raise, SA_RESETHAND},
-    {SIGTSTP, restore_mode_and_stop, SA_RESTART},
-    {SIGCONT, resume_raw_mode, SA_RESTART},
-};
-struct sigaction g_previous[std::size(kWaitSignals)];
-bool g_installed[std::size(kWaitSignals)];
 
-void install(std::size_t index) {
+// What each signal did before the wait took it over, to be put back afterwards.
+struct TakenSignal {
+    int number;
+    struct sigaction previous;
+};
+TakenSignal g_taken[NSIG];
+std::size_t g_taken_count = 0;
+
+// `flags` is unsigned: SA_RESETHAND does not fit a signed int on every system.
+void take_over(int number, void (*handler)(int), unsigned flags) {
+    struct sigaction previous {};
+    // A signal the process was told to ignore (nohup, background jobs) stays ignored.
+    if (sigaction(number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
     struct sigaction action {};
-    action.sa_handler = kWaitSignals[index].handler;
-    action.sa_flags = static_cast<int>(kWaitSignals[index].flags);
+    action.sa_handler = handler;
+    action.sa_flags = static_cast<int>(flags);
     sigfillset(&action.sa_mask);
-    sigaction(kWaitSignals[index].number, &action, nullptr);
+    if (sigaction(number, &action, nullptr) == 0) g_taken[g_taken_count++] = {number, previous};
 }
 
 // The terminal's mode belongs to whoever holds its foreground. A job sent to the
@@ -95,18 +109,21 @@ extern "C" void restore_mode_and_stop(int signal_number) {
 extern "C" void resume_raw_mode(int) { set_mode_if_foreground(g_raw_mode); }
 
 void install_wait_handlers() {
-    for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {
-        // A signal the process was told to ignore (nohup, background jobs) stays ignored.
-        g_installed[i] = sigaction(kWaitSignals[i].number, nullptr, &g_previous[i]) == 0 &&
-                         g_previous[i].sa_handler != SIG_IGN;
-        if (g_installed[i]) install(i);
+    g_taken_count = 0;
+    for (const int number : kEndingSignals) take_over(number, restore_mode_and_raise, SA_RESETHAND);
+    for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
+        take_over(number, restore_mode_and_raise, SA_RESETHAND);
     }
+    // A stop hands the terminal back for as long as the process is stopped.
+    take_over(SIGTSTP, restore_mode_and_stop, SA_RESTART);
+    take_over(SIGCONT, resume_raw_mode, SA_RESTART);
 }
 
 void remove_wait_handlers() {
-    for (std::size_t i = 0; i < std::size(kWaitSignals); ++i) {
-        if (g_installed[i]) sigaction(kWaitSignals[i].number, &g_previous[i], nullptr);
+    for (std::size_t i = 0; i < g_taken_count; ++i) {
+        sigaction(g_taken[i].number, &g_taken[i].previous, nullptr);
     }
+    g_taken_count = 0;
 }
 
 // Raw for the wait: no echo, no line editing, and no key with a meaning of its
@@ -201,10 +218,15 @@ void prepare_process() {
 }
 
 void wait_for_key() {
-    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return;  // no controlling terminal: nobody to wait for
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // With no descriptor to spare the terminal cannot be opened anew, but standard
+    // input may be that very terminal. Anything else means no controlling terminal:
+    // nobody to wait for.
+    const bool own_descriptor = fd >= 0;
+    if (!own_descriptor && tcgetsid(STDIN_FILENO) == getsid(0)) fd = STDIN_FILENO;
+    if (fd < 0) return;
     if (tcgetattr(fd, &g_saved_mode) != 0) {
-        close(fd);
+        if (own_descriptor) close(fd);
         return;
     }
     g_tty = fd;
@@ -220,5 +242,5 @@ void wait_for_key() {
     set_mode_if_foreground(g_saved_mode);
     remove_wait_handlers();
     g_tty = -1;
-    close(fd);
+    if (own_descriptor) close(fd);
 }

@@ -49,13 +49,16 @@ std::uint32_t image_size_from_position(std::int64_t position) {
 }
 
 FileRead read_whole_file(std::FILE* file, FileImage& image) {
-    std::rewind(file);
-    const std::size_t delivered = std::fread(image.bytes.get(), 1, image.length, file);
+    // Not rewind(): it cannot fail visibly, and a read from where the measuring
+    // left off would deliver nothing and pass for an empty file.
+    const bool at_start = std::fseek(file, 0, SEEK_SET) == 0;
+    const std::size_t delivered =
+        at_start ? std::fread(image.bytes.get(), 1, image.length, file) : 0;
     // Filling only what the read left is the same as filling first, and spares
     // a pass over the whole image.
     std::fill(image.bytes.get() + delivered, image.bytes.get() + image.length, kUnreadByte);
     // Only the error flag tells a failing disk from a file that got shorter.
-    return {static_cast<std::uint32_t>(delivered), std::ferror(file) != 0};
+    return {static_cast<std::uint32_t>(delivered), !at_start || std::ferror(file) != 0};
 }
 
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report) {

@@ -43,15 +43,16 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
 
 struct FileRead {
     std::uint32_t delivered;  // bytes the read put into the image
-    bool failed;              // the stream reported an error, not just an early end
+    bool failed;              // no way back to the start, or an error rather than an early end
 };
 
-// Reads up to image.length bytes of `file` from its start into the image, and
-// sets every byte the read did not deliver to kUnreadByte.
+// Goes back to the start of `file`, reads up to image.length bytes into the image,
+// and sets every byte the read did not deliver to kUnreadByte. A failed move to
+// the start is a failed read of nothing.
 FileRead read_whole_file(std::FILE* file, FileImage& image);
 
 // Creates or truncates `file_name`, writes the opened line to `report`, then
 // writes the whole image in one request and closes the file. Fails with the
-// open-failed line, or with the write-failed line when the write or the close
-// fails (a full disk often shows only at the close).
+// open-failed line (the file is then as it was), or with the write-failed line
+// when the write or the close fails (a full disk often shows only at the close).
 Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report);

@@ -11,7 +11,8 @@
 std::FILE* open_input_file(const char* name);
 
 // Creates or truncates `name` for binary writing, without locking anyone out.
-// Returns nullptr when that is not possible; opening never blocks.
+// Returns nullptr, with the file as it was, when that is not possible or when
+// `name` is the file standard output goes to; opening never blocks.
 std::FILE* open_output_file(const char* name);
 
 // Moves to the end of `file` and returns the position there as a 64-bit value,

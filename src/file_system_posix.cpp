@@ -2,41 +2,70 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "file_system.h"
 
 namespace {
 
+constexpr int kCommonFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
 // O_NONBLOCK keeps the open itself from waiting on a FIFO (for a writer, or for a
 // reader when writing); it is cleared again before any data moves.
-std::FILE* open_without_blocking(const char* name, int flags, const char* mode,
-                                 bool regular_file_only) {
-    const int fd = ::open(name, flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    if (regular_file_only && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        return nullptr;
-    }
+bool make_blocking(int fd) {
     const int status_flags = ::fcntl(fd, F_GETFL);
-    if (status_flags < 0 || ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) < 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, mode);
-    if (file == nullptr) ::close(fd);
-    return file;
+    return status_flags >= 0 && ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) >= 0;
+}
+
+// True when standard output is the very file `info` describes, by whatever name.
+bool is_standard_output(const struct stat& info) {
+    struct stat out {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == info.st_dev &&
+           out.st_ino == info.st_ino;
 }
 
 }  // namespace
 
 std::FILE* open_input_file(const char* name) {
-    return open_without_blocking(name, O_RDONLY, "rb", true);
+    const int fd = ::open(name, O_RDONLY | kCommonFlags);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && make_blocking(fd)) {
+        file = ::fdopen(fd, "rb");
+    }
+    if (file == nullptr) ::close(fd);
+    return file;
 }
 
 std::FILE* open_output_file(const char* name) {
+    // Opened without O_TRUNC: an earlier output is cut only once everything else
+    // has worked, and a file this open creates is removed again if that fails.
+    int fd = ::open(name, O_WRONLY | kCommonFlags);
+    bool created = false;
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | kCommonFlags, 0666);
+        created = fd >= 0;
+        // A link to a file yet to be made: O_EXCL will not follow it.
+        if (fd < 0 && errno == EEXIST) fd = ::open(name, O_WRONLY | O_CREAT | kCommonFlags, 0666);
+    }
+    if (fd < 0) return nullptr;
     // Any writable target is allowed (a pipe or a device as well as a file); the
-    // write and the close are checked instead.
-    return open_without_blocking(name, O_WRONLY | O_CREAT | O_TRUNC, "wb", false);
+    // write and the close are checked instead. Only the file standard output
+    // goes to is refused: the report would be written over the converted data.
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) == 0 && !is_standard_output(info) && make_blocking(fd)) {
+        file = ::fdopen(fd, "wb");
+    }
+    if (file == nullptr) {
+        ::close(fd);
+    } else if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+        std::fclose(file);
+        file = nullptr;
+    }
+    if (file == nullptr && created) ::unlink(name);
+    return file;
 }
 
 std::int64_t measure_file_size(std::FILE* file) {

@@ -7,6 +7,13 @@
 
 #include "test_support.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A report stream the test can read back.
@@ -54,18 +61,47 @@ TEST(LoadFileImage, EmptyFileGivesAnEmptyImage) {
               std::string::npos);
 }
 
-TEST(ReadWholeFile, ShortReadLeavesTheTailUnreadNotStale) {
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    std::fputs("0123456789", file);
-    FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes
+// A stream that cannot go back to the start: bytes waiting in a pipe.
+std::FILE* unseekable_stream(const std::string& content) {
+    int ends[2];
+#ifdef _WIN32
+    if (_pipe(ends, 64, _O_BINARY) != 0) return nullptr;
+    _write(ends[1], content.data(), static_cast<unsigned>(content.size()));
+    _close(ends[1]);
+    return _fdopen(ends[0], "rb");
+#else
+    if (pipe(ends) != 0) return nullptr;
+    if (write(ends[1], content.data(), content.size()) < 0) return nullptr;
+    close(ends[1]);
+    return fdopen(ends[0], "rb");
+#endif
+}
 
-    const FileRead read = read_whole_file(file, image);
-    EXPECT_EQ(read.delivered, 10u);
-    EXPECT_FALSE(read.failed);
-    EXPECT_EQ(std::string(image.bytes.get(), image.bytes.get() + 10), "0123456789");
-    for (std::size_t i = 10; i < 20; ++i) EXPECT_EQ(image.bytes[i], 0xFF) << i;
-    std::fclose(file);
+// Whatever the read leaves is 0xFF, never stale bytes; a stream that cannot be
+// read from its start is a failed read of nothing, not whatever it holds next.
+TEST(ReadWholeFile, FillsWhatTheReadLeftAndTellsFailures) {
+    struct Case {
+        const char* name;
+        std::FILE* file;
+        std::uint32_t delivered;
+        bool failed;
+    };
+    std::FILE* short_file = std::tmpfile();
+    if (short_file != nullptr) std::fputs("0123456789", short_file);
+    for (const Case& c : {Case{"short file", short_file, 10, false},
+                          Case{"no way back to the start", unseekable_stream("0123456789"), 0, true}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.file, nullptr);
+        FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes
+
+        const FileRead read = read_whole_file(c.file, image);
+        EXPECT_EQ(read.delivered, c.delivered);
+        EXPECT_EQ(read.failed, c.failed);
+        EXPECT_EQ(std::string(image.bytes.get(), image.bytes.get() + c.delivered),
+                  std::string("0123456789").substr(0, c.delivered));
+        for (std::size_t i = c.delivered; i < 20; ++i) EXPECT_EQ(image.bytes[i], 0xFF) << i;
+        std::fclose(c.file);
+    }
 }
 
 TEST(SaveFileImage, ReplacesALongerFileWithExactlyTheImage) {

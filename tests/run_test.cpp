@@ -136,14 +136,54 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
     }
 }
 
-TEST(Run, AnOutputThatCannotBeOpenedStops) {
+// The report would land on top of the data when standard output is the output
+// file, by any name; a stream that cannot be made ready must not cost the earlier
+// output either. Either way the file is as it was, bar the report appended to it.
+TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
+    const std::string report =
+        kExampleReport.substr(0, kExampleReport.rfind("[+] open")) + "[-] open new_semrod.dat error\n";
+    // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
+    const std::vector<std::string> failing_fcntl = {
+        "strace", "-o", "/dev/null", "-P", kOutputFileName, "-e", "trace=fcntl", "-e",
+        "inject=fcntl:error=EIO"};
+    struct Case {
+        const char* name;
+        ToolOptions options;
+        const char* link = nullptr;  // a hard link to the output that stdout goes to
+    };
+    const std::vector<Case> cases = {
+        {"standard output appends to it",
+         {.stdout_target = StdoutTarget::file, .stdout_file = kOutputFileName}},
+        {"standard output goes to a link to it",
+         {.stdout_target = StdoutTarget::file, .stdout_file = "report.txt"}, "report.txt"},
+#ifndef _WIN32
+        {"the stream cannot be made ready", {.wrapper = failing_fcntl}},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.options.wrapper.empty() && std::system("strace -V >/dev/null 2>&1") != 0) continue;
+        ScopedTempDir dir;
+        copy_examples(dir);
+        write_file(dir / kOutputFileName, kEarlierOutput);
+        if (c.link) fs::create_hard_link(dir / kOutputFileName, dir / c.link);
+        const ToolResult result = run_tool(dir.path(), c.options);
+        EXPECT_EQ(result.exit_status, 1);
+        const bool report_in_output = c.options.stdout_target == StdoutTarget::file;
+        EXPECT_EQ(result.out, report_in_output ? "" : platform_text(report));
+        Bytes expected = kEarlierOutput;
+        if (report_in_output) {
+            const std::string text = platform_text(report);
+            expected.insert(expected.end(), text.begin(), text.end());
+        }
+        EXPECT_EQ(read_file(dir / kOutputFileName), expected);
+    }
     ScopedTempDir dir;
     copy_examples(dir);
     fs::create_directory(dir / kOutputFileName);
     const ToolResult result = run_tool(dir.path());
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, platform_text(kExampleReport.substr(0, kExampleReport.rfind("[+] open")) +
-                                        "[-] open new_semrod.dat error\n"));
+    EXPECT_EQ(result.out, platform_text(report));
 }
 
 // Files past the 32-bit signed range measure as 0xFFFFFFFF and are refused
@@ -235,24 +275,32 @@ TEST(Run, AFailedWriteOfTheOutputIsReported) {
 // the run stops before the output is touched.
 TEST(Run, AReadErrorStopsTheRun) {
     if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
-    for (const char* failing : {kSourceFileName, kTemplateFileName}) {
-        SCOPED_TRACE(failing);
+    struct Case {
+        const char* failing;
+        const char* call;
+        const char* injection;
+    };
+    // The measuring seeks to the end first; the second seek is the one back to the start.
+    for (const Case c : {Case{kSourceFileName, "read", "read:error=EIO"},
+                         Case{kTemplateFileName, "read", "read:error=EIO"},
+                         Case{kSourceFileName, "lseek", "lseek:error=EIO:when=2"}}) {
+        SCOPED_TRACE(std::string(c.failing) + ": " + c.injection);
         ScopedTempDir dir;
         copy_examples(dir);
         write_file(dir / kOutputFileName, kEarlierOutput);
-        std::vector<std::string> strace = {"strace",     "-o",    "/dev/null",
-                                           "-P",         failing, "-e",
-                                           "trace=read", "-e",    "inject=read:error=EIO"};
+        std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-P", c.failing,
+                                           "-e", std::string("trace=") + c.call,
+                                           "-e", std::string("inject=") + c.injection};
 #ifdef TARVUL_SANITIZED
         // The leak checker cannot run under a tracer.
         strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
 #endif
         const ToolResult result = run_tool(dir.path(), {.wrapper = strace});
         EXPECT_EQ(result.exit_status, 1);
-        const bool source_fails = failing == std::string(kSourceFileName);
+        const bool source_fails = c.failing == std::string(kSourceFileName);
         EXPECT_EQ(result.out, (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +
-                                  loaded_lines(failing, source_fails ? 8704 : 8800, 0) +
-                                  "[-] read " + failing + " error\n");
+                                  loaded_lines(c.failing, source_fails ? 8704 : 8800, 0) +
+                                  "[-] read " + c.failing + " error\n");
         EXPECT_EQ(read_file(dir / kOutputFileName), kEarlierOutput);
     }
 }
@@ -317,7 +365,7 @@ TEST(Run, AReportThatCannotBeWrittenChangesNothingElse) {
         {"stdout closed", {.closed_descriptors = {1}}, false},
         {"all standard streams closed", {.closed_descriptors = {0, 1, 2}}, false},
         {"reader gone", {.stdout_target = StdoutTarget::reader_gone}, true},
-        {"disk full", {.stdout_target = StdoutTarget::device_full}, true},
+        {"disk full", {.stdout_target = StdoutTarget::file, .stdout_file = "/dev/full"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -9,12 +9,13 @@
 enum class StdoutTarget {
     captured,     // a pipe the test reads
     reader_gone,  // a pipe whose reading end is already closed
-    device_full,  // a device that fails every write (/dev/full)
+    file,         // ToolOptions::stdout_file, appended to as with >>
 };
 
 struct ToolOptions {
     std::vector<std::string> arguments;
     StdoutTarget stdout_target = StdoutTarget::captured;
+    std::filesystem::path stdout_file;           // relative to the tool's directory
     std::vector<int> closed_descriptors;         // standard descriptors closed when the tool starts
     unsigned long long address_space_limit = 0;  // bytes; 0 for none
     unsigned long long file_size_limit = 0;      // bytes; 0 for none

@@ -48,8 +48,9 @@ ToolResult run_tool(const std::filesystem::path& directory, const ToolOptions& o
     if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) return {};
     int child_out = out_pipe[1];
     if (options.stdout_target == StdoutTarget::reader_gone) close(out_pipe[0]);
-    if (options.stdout_target == StdoutTarget::device_full)
-        child_out = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (options.stdout_target == StdoutTarget::file)
+        child_out = open((directory / options.stdout_file).c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 
     const pid_t pid = fork();
     if (pid == 0) start_child(directory, options, child_out, err_pipe[1]);
