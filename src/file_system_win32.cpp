@@ -45,9 +45,10 @@ std::FILE* open_output_file(const char* name) {
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     // The report would be written over the converted data.
     std::FILE* file = nullptr;
-    const int fd = is_standard_output(handle)
-                       ? -1
-                       : _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    const int fd =
+        is_standard_output(handle)
+            ? -1
+            : _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd != -1) file = _fdopen(fd, "wb");
     if (file == nullptr) {
         if (fd != -1) {

@@ -36,8 +36,9 @@ struct TerminalOptions {
     // Empty: stdout is the terminal. Otherwise stdout goes to that file and stdin
     // comes from /dev/null, so only the terminal itself can end the wait.
     fs::path output_file;
-    std::string typed_ahead;  // keys pressed before the tool starts
-    int ignored_signal = 0;   // a signal the tool starts with ignored, as under nohup
+    std::string typed_ahead;      // keys pressed before the tool starts
+    int ignored_signal = 0;       // a signal the tool starts with ignored, as under nohup
+    rlim_t descriptor_limit = 0;  // RLIMIT_NOFILE for the tool; 0 for none
     // The tool is not started directly: an interactive shell with job control
     // runs on the terminal instead, and the test types the commands.
     bool under_shell = false;
@@ -66,6 +67,10 @@ public:
             const rlimit no_core{0, 0};
             setrlimit(RLIMIT_CORE, &no_core);
             if (options.ignored_signal != 0) ::signal(options.ignored_signal, SIG_IGN);
+            if (options.descriptor_limit != 0) {
+                const rlimit limit{options.descriptor_limit, options.descriptor_limit};
+                setrlimit(RLIMIT_NOFILE, &limit);
+            }
             if (chdir(directory.c_str()) != 0) _exit(126);
             if (options.under_shell) {
                 char* const environment[] = {const_cast<char*>("PS1=$ "), nullptr};
@@ -279,13 +284,26 @@ TEST(KeyWait, ALoneEscapeEndsTheWaitAfterAShortPause) {
     EXPECT_EQ(tool.unread_input(), "");
 }
 
-TEST(KeyWait, CtrlCAfterAFailureStopKeepsStatusOne) {
-    ScopedTempDir dir;  // no inputs at all
-    TerminalRun tool(dir.path());
-    ASSERT_TRUE(tool.wait_until_raw());
-    tool.press("\x03");
-    EXPECT_TRUE(exited_with(tool.finish(), 1));
-    EXPECT_EQ(tool.shown(), "[-] open tarvul.dat error\r\n");
+// A failure stop waits as well, and Ctrl+C there is just a key. With no
+// descriptor to spare, the terminal cannot be opened anew, but standard input is
+// that terminal, so the wait goes on there.
+TEST(KeyWait, AFailureStopWaitsAndKeepsStatusOne) {
+    struct Case {
+        const char* name;
+        bool inputs;
+        rlim_t descriptor_limit;
+    };
+    for (const Case c : {Case{"no inputs", false, 0}, Case{"no descriptor to spare", true, 3}}) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir dir;
+        if (c.inputs) copy_examples(dir);
+        TerminalRun tool(dir.path(), {.descriptor_limit = c.descriptor_limit});
+        ASSERT_TRUE(tool.wait_until_raw());
+        tool.press("\x03");
+        EXPECT_TRUE(exited_with(tool.finish(), 1));
+        EXPECT_TRUE(tool.mode_restored());
+        EXPECT_EQ(tool.shown(), "[-] open tarvul.dat error\r\n");
+    }
 }
 
 TEST(KeyWait, AKeyTypedAheadEndsTheWaitAtOnce) {
@@ -317,22 +335,55 @@ TEST(KeyWait, RedirectedReportStaysEmptyDuringTheWait) {
     }
 }
 
-// A signal ignored when the tool started (nohup, a background job) stays ignored.
-TEST(KeyWait, AnEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
+// True when the default action of `signal_number` ends a process (with or
+// without a core dump), as found by trying it on a child, not by a list.
+bool ends_process_by_default(int signal_number) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const rlimit no_core{0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
+        ::signal(signal_number, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        raise(signal_number);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return false;
+    }
+    return WIFSIGNALED(status) && WTERMSIG(status) == signal_number;
+}
+
+// Every signal that would end the tool during the wait hands the terminal back
+// first and still ends it by that signal. Those the tool ignores on purpose
+// (a reader gone, a file-size limit) and those ignored when it started (nohup,
+// a background job) stay ignored. SIGKILL cannot be caught, and the C library
+// keeps the signals between 31 and SIGRTMIN for itself.
+TEST(KeyWait, EveryEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
     struct Case {
         int signal_number;
         bool ignored_at_start;
     };
-    for (const Case c : {Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGINT, false},
-                         Case{SIGQUIT, false}, Case{SIGHUP, true}, Case{SIGINT, true}}) {
-        SCOPED_TRACE(std::string(strsignal(c.signal_number)) +
+    std::vector<Case> cases = {{SIGHUP, true}, {SIGINT, true}};
+    for (int number = 1; number <= SIGRTMAX; ++number) {
+        if (number == SIGKILL || (number > 31 && number < SIGRTMIN)) continue;
+        if (ends_process_by_default(number)) cases.push_back({number, false});
+    }
+    ASSERT_GE(cases.size(), 2u + 20u + 30u);
+    for (const Case c : cases) {
+        SCOPED_TRACE(std::to_string(c.signal_number) + " " + strsignal(c.signal_number) +
                      (c.ignored_at_start ? ", ignored at start" : ""));
         ScopedTempDir dir;
         copy_examples(dir);
         TerminalRun tool(dir.path(), {.ignored_signal = c.ignored_at_start ? c.signal_number : 0});
         ASSERT_TRUE(tool.wait_until_raw());
         tool.signal(c.signal_number);
-        if (c.ignored_at_start) {
+        if (c.ignored_at_start || c.signal_number == SIGPIPE || c.signal_number == SIGXFSZ) {
             std::this_thread::sleep_for(200ms);
             EXPECT_TRUE(tool.still_running());
             tool.press("k");

@@ -88,8 +88,9 @@ TEST(ReadWholeFile, FillsWhatTheReadLeftAndTellsFailures) {
     };
     std::FILE* short_file = std::tmpfile();
     if (short_file != nullptr) std::fputs("0123456789", short_file);
-    for (const Case& c : {Case{"short file", short_file, 10, false},
-                          Case{"no way back to the start", unseekable_stream("0123456789"), 0, true}}) {
+    for (const Case& c :
+         {Case{"short file", short_file, 10, false},
+          Case{"no way back to the start", unseekable_stream("0123456789"), 0, true}}) {
         SCOPED_TRACE(c.name);
         ASSERT_NE(c.file, nullptr);
         FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes

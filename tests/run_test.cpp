@@ -140,12 +140,18 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
 // file, by any name; a stream that cannot be made ready must not cost the earlier
 // output either. Either way the file is as it was, bar the report appended to it.
 TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
-    const std::string report =
-        kExampleReport.substr(0, kExampleReport.rfind("[+] open")) + "[-] open new_semrod.dat error\n";
+    const std::string report = kExampleReport.substr(0, kExampleReport.rfind("[+] open")) +
+                               "[-] open new_semrod.dat error\n";
     // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
-    const std::vector<std::string> failing_fcntl = {
-        "strace", "-o", "/dev/null", "-P", kOutputFileName, "-e", "trace=fcntl", "-e",
-        "inject=fcntl:error=EIO"};
+    const std::vector<std::string> failing_fcntl = {"strace",
+                                                    "-o",
+                                                    "/dev/null",
+                                                    "-P",
+                                                    kOutputFileName,
+                                                    "-e",
+                                                    "trace=fcntl",
+                                                    "-e",
+                                                    "inject=fcntl:error=EIO"};
     struct Case {
         const char* name;
         ToolOptions options;
@@ -155,7 +161,8 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
         {"standard output appends to it",
          {.stdout_target = StdoutTarget::file, .stdout_file = kOutputFileName}},
         {"standard output goes to a link to it",
-         {.stdout_target = StdoutTarget::file, .stdout_file = "report.txt"}, "report.txt"},
+         {.stdout_target = StdoutTarget::file, .stdout_file = "report.txt"},
+         "report.txt"},
 #ifndef _WIN32
         {"the stream cannot be made ready", {.wrapper = failing_fcntl}},
 #endif
@@ -288,9 +295,15 @@ TEST(Run, AReadErrorStopsTheRun) {
         ScopedTempDir dir;
         copy_examples(dir);
         write_file(dir / kOutputFileName, kEarlierOutput);
-        std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-P", c.failing,
-                                           "-e", std::string("trace=") + c.call,
-                                           "-e", std::string("inject=") + c.injection};
+        std::vector<std::string> strace = {"strace",
+                                           "-o",
+                                           "/dev/null",
+                                           "-P",
+                                           c.failing,
+                                           "-e",
+                                           std::string("trace=") + c.call,
+                                           "-e",
+                                           std::string("inject=") + c.injection};
 #ifdef TARVUL_SANITIZED
         // The leak checker cannot run under a tracer.
         strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});

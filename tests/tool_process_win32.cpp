@@ -42,10 +42,10 @@ ToolResult run_tool(const std::filesystem::path& directory, const ToolOptions& o
     }
 
     const HANDLE in = inheritable_file(L"NUL", GENERIC_READ, OPEN_EXISTING);
-    const HANDLE out = options.stdout_target == StdoutTarget::file
-                           ? inheritable_file(directory / options.stdout_file, FILE_APPEND_DATA,
-                                              OPEN_ALWAYS)
-                           : inheritable_file(capture / "out", GENERIC_WRITE, CREATE_ALWAYS);
+    const HANDLE out =
+        options.stdout_target == StdoutTarget::file
+            ? inheritable_file(directory / options.stdout_file, FILE_APPEND_DATA, OPEN_ALWAYS)
+            : inheritable_file(capture / "out", GENERIC_WRITE, CREATE_ALWAYS);
     const HANDLE err = inheritable_file(capture / "err", GENERIC_WRITE, CREATE_ALWAYS);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
