@@ -295,6 +295,10 @@ TEST(KeyWait, AFailureStopWaitsAndKeepsStatusOne) {
     };
     for (const Case c : {Case{"no inputs", false, 0}, Case{"no descriptor to spare", true, 3}}) {
         SCOPED_TRACE(c.name);
+#ifdef TARVUL_SANITIZED
+        // That build loads shared libraries at start, which takes a descriptor.
+        if (c.descriptor_limit != 0) continue;
+#endif
         ScopedTempDir dir;
         if (c.inputs) copy_examples(dir);
         TerminalRun tool(dir.path(), {.descriptor_limit = c.descriptor_limit});

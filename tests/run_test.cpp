@@ -44,6 +44,23 @@ const std::string kExampleReport =
 
 const Bytes kEarlierOutput = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 
+#ifndef _WIN32
+// Runs the tool under strace, which makes `call` on `path` fail as `injection` says.
+std::vector<std::string> failing_call(const char* path, const char* call, const char* injection) {
+    std::vector<std::string> strace = {"strace",
+                                       "-o/dev/null",
+                                       "-P",
+                                       path,
+                                       std::string("-etrace=") + call,
+                                       std::string("-einject=") + injection};
+#ifdef TARVUL_SANITIZED
+    // The leak checker cannot run under a tracer.
+    strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
+#endif
+    return strace;
+}
+#endif
+
 // An output from an earlier run is replaced whole, whatever its length was.
 TEST(Run, ConvertsTheSamplesWithTheFullReport) {
     ScopedTempDir dir;
@@ -142,16 +159,6 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
 TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
     const std::string report = kExampleReport.substr(0, kExampleReport.rfind("[+] open")) +
                                "[-] open new_semrod.dat error\n";
-    // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
-    const std::vector<std::string> failing_fcntl = {"strace",
-                                                    "-o",
-                                                    "/dev/null",
-                                                    "-P",
-                                                    kOutputFileName,
-                                                    "-e",
-                                                    "trace=fcntl",
-                                                    "-e",
-                                                    "inject=fcntl:error=EIO"};
     struct Case {
         const char* name;
         ToolOptions options;
@@ -164,7 +171,9 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
          {.stdout_target = StdoutTarget::file, .stdout_file = "report.txt"},
          "report.txt"},
 #ifndef _WIN32
-        {"the stream cannot be made ready", {.wrapper = failing_fcntl}},
+        // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
+        {"the stream cannot be made ready",
+         {.wrapper = failing_call(kOutputFileName, "fcntl", "fcntl:error=EIO")}},
 #endif
     };
     for (const Case& c : cases) {
@@ -295,20 +304,8 @@ TEST(Run, AReadErrorStopsTheRun) {
         ScopedTempDir dir;
         copy_examples(dir);
         write_file(dir / kOutputFileName, kEarlierOutput);
-        std::vector<std::string> strace = {"strace",
-                                           "-o",
-                                           "/dev/null",
-                                           "-P",
-                                           c.failing,
-                                           "-e",
-                                           std::string("trace=") + c.call,
-                                           "-e",
-                                           std::string("inject=") + c.injection};
-#ifdef TARVUL_SANITIZED
-        // The leak checker cannot run under a tracer.
-        strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
-#endif
-        const ToolResult result = run_tool(dir.path(), {.wrapper = strace});
+        const ToolResult result =
+            run_tool(dir.path(), {.wrapper = failing_call(c.failing, c.call, c.injection)});
         EXPECT_EQ(result.exit_status, 1);
         const bool source_fails = c.failing == std::string(kSourceFileName);
         EXPECT_EQ(result.out, (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +
