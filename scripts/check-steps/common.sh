@@ -1,0 +1,82 @@
+# Helpers every step of scripts/check uses. Sourced, not run.
+
+fail() { echo "check failed: $*" >&2; exit 1; }
+
+# Runs one test preset and adds up its results; a failure stops the check.
+passed=0 skipped=0 suites=""
+run_suite() {
+  local log="$scratch/ctest-$1.log" suite_started=$SECONDS
+  ctest --preset "$1" | tee "$log"
+  local suite_passed suite_skipped
+  suite_passed=$(grep -cE 'Test +#[0-9]+: .* Passed' "$log" || true)
+  suite_skipped=$(grep -cE 'Test +#[0-9]+: .*Skipped' "$log" || true)
+  passed=$((passed + suite_passed))
+  skipped=$((skipped + suite_skipped))
+  suites+="  $1: $suite_passed passed, $suite_skipped skipped, $((SECONDS - suite_started)) s"$'\n'
+}
+
+# A persistent Wine server and a prefix made before a suite starts: Wine's helper
+# processes must not inherit the test runner's pipes, or it waits for them forever.
+# No Mono or Gecko: the prefix is for console programs, and nothing may ask to
+# download them.
+wine_dir=/usr/lib/wine
+wine_prefixes=()
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+start_wine() {
+  local prefix=$1 loader=$2
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix "$wine_dir/wineserver" -p >/dev/null 2>&1 </dev/null
+  wine_prefixes+=("$prefix")
+  WINEPREFIX=$prefix "$loader" wineboot --init >/dev/null 2>&1 </dev/null
+}
+
+# Lets the kernel hand i386 programs (32-bit Wine's own loader and helpers) to
+# qemu-i386. The entry is machine-wide: one that was there before is kept, one
+# made here is removed at the end.
+binfmt=/proc/sys/fs/binfmt_misc
+binfmt_entry=$binfmt/tarvul2semrod-i386
+binfmt_added=
+register_qemu_i386() {
+  local qemu=$1
+  [ "$(id -u)" -eq 0 ] || fail "the i686 suite needs root to register qemu-i386 with binfmt_misc"
+  if [ ! -e "$binfmt/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
+      fail "binfmt_misc is not available here, so qemu-i386 cannot run the i686 suite"
+  fi
+  if [ -e "$binfmt_entry" ]; then
+    echo "binfmt entry $(basename "$binfmt_entry") was already there; it stays"
+    return
+  fi
+  local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  # F: the kernel opens the emulator now, so it works in any mount namespace.
+  printf ':%s:M::%s:%s:%s:F' "$(basename "$binfmt_entry")" "$magic" "$mask" "$qemu" >"$binfmt/register" ||
+    fail "could not register qemu-i386 with binfmt_misc"
+  binfmt_added=yes
+}
+
+# Scratch space, Wine's servers once they run, and a binfmt entry this check
+# made go away however the check ends.
+cleanup() {
+  rm -rf "$scratch"
+  for prefix in "${wine_prefixes[@]}"; do
+    WINEPREFIX=$prefix "$wine_dir/wineserver" -k 2>/dev/null || true
+  done
+  if [ -n "$binfmt_added" ] && [ -e "$binfmt_entry" ]; then echo -1 >"$binfmt_entry" || true; fi
+}
+
+# Converts the sample data with `program` (run with `runner` before it, if any)
+# in a scratch folder, with no terminal, and compares the result with the
+# expected output. Says which program failed and how.
+converts_samples() {
+  local what=$1
+  shift
+  local folder
+  folder=$(mktemp -d "$scratch/samples.XXXX")
+  cp examples/tarvul.dat examples/semrod.dat "$folder"
+  (cd "$folder" && setsid --wait "$@" </dev/null >report.txt 2>&1) ||
+    fail "$what: exit status $? on the sample data: $(tr -d '\r' <"$folder/report.txt" | tail -n 1)"
+  cmp -s "$folder/new_semrod.dat" examples/new_semrod.expected ||
+    fail "$what: new_semrod.dat differs from examples/new_semrod.expected"
+  echo "$what: converts the sample data as expected"
+}
