@@ -9,8 +9,9 @@
 # `user` if one is given.
 release_in() {
   local folder=$1 user=${2:-}
-  mkdir -p "$(dirname "$folder")"
-  chmod 755 "$(dirname "$folder")"
+  # The scratch folder is private; the way down to the clone must be open to `user`.
+  chmod 755 "$scratch"
+  (umask 022 && mkdir -p "$(dirname "$folder")")
   git clone -q --no-local . "$folder"
   if [ -n "$user" ]; then
     chown -R "$user" "$folder"
