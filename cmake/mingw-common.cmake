@@ -24,9 +24,11 @@ if(TARVUL_MINGW_ARCH STREQUAL "x86_64")
     set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE64})
   endif()
 else()
-  # scripts/wine32-run runs a test program once more when only the emulated
-  # loader's exit assertion failed it; the Wine loader comes last in the list.
+  # The 32-bit loader itself, so each test program is one 32-bit process rather
+  # than one waited for by a 64-bit starter. scripts/wine32-run runs a test
+  # program once more when only the emulated loader's exit assertion failed it;
+  # the Wine loader comes last in the list.
   get_filename_component(TARVUL_WINE32_ROOT ${CMAKE_CURRENT_LIST_DIR}/../build/wine32/root ABSOLUTE)
   get_filename_component(TARVUL_WINE32_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine32-run ABSOLUTE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE32_RUN} ${TARVUL_WINE32_ROOT}/usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVUL_WINE32_RUN} ${TARVUL_WINE32_ROOT}/usr/lib/wine/wine)
 endif()

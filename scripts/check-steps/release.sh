@@ -85,5 +85,5 @@ release_second() {
   WINEPREFIX=$PWD/build/wine-prefix converts_samples "x64 zip's tarvul2semrod.exe under wine64" \
     "$wine_dir/wine64" "$shipped/tarvul2semrod-$version-windows-x64/tarvul2semrod.exe"
   WINEPREFIX=$PWD/build/wine32/prefix converts_samples "x86 zip's tarvul2semrod.exe under 32-bit Wine on qemu-i386" \
-    "$PWD/build/wine32/root/usr/lib/wine/wine64" "$shipped/tarvul2semrod-$version-windows-x86/tarvul2semrod.exe"
+    "$PWD/build/wine32/root/usr/lib/wine/wine" "$shipped/tarvul2semrod-$version-windows-x86/tarvul2semrod.exe"
 }
