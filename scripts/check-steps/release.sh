@@ -71,6 +71,9 @@ release_second() {
     [ "$contents" = $'README.txt\ntarvul2semrod.exe' ] || fail "the $label zip holds: $contents"
     grep -q $'\r$' "$shipped/tarvul2semrod-$version-windows-$label/README.txt" ||
       fail "the $label zip's README.txt lacks CR LF line ends"
+    # Notepad on Windows 7 takes a file without a byte-order mark for ANSI.
+    ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$shipped/tarvul2semrod-$version-windows-$label/README.txt" ||
+      fail "the $label zip's README.txt holds characters beyond ASCII"
   done
   local linux=$shipped/tarvul2semrod-$version-linux-x86_64
   [ "$(cd "$linux" && ls)" = $'README.txt\ntarvul2semrod\ntarvul2semrod.1' ] || fail "the tarball holds: $(ls "$linux")"
