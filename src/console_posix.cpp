@@ -109,7 +109,6 @@ extern "C" void restore_mode_and_stop(int signal_number) {
 extern "C" void resume_raw_mode(int) { set_mode_if_foreground(g_raw_mode); }
 
 void install_wait_handlers() {
-    g_taken_count = 0;
     for (const int number : kEndingSignals) take_over(number, restore_mode_and_raise, SA_RESETHAND);
     for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
         take_over(number, restore_mode_and_raise, SA_RESETHAND);

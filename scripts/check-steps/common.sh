@@ -65,9 +65,9 @@ cleanup() {
   if [ -n "$binfmt_added" ] && [ -e "$binfmt_entry" ]; then echo -1 >"$binfmt_entry" || true; fi
 }
 
-# Converts the sample data with `program` (run with `runner` before it, if any)
-# in a scratch folder, with no terminal, and compares the result with the
-# expected output. Says which program failed and how.
+# converts_samples <what> <command...>: converts the sample data with the
+# command in a scratch folder, with no terminal, and compares the result with
+# the expected output. Says which program (`what`) failed and how.
 converts_samples() {
   local what=$1
   shift

@@ -66,13 +66,12 @@ release_second() {
   dpkg -x "$dist/tarvul2semrod_${version}_amd64.deb" "$shipped/deb"
   for label in x86 x64; do
     python3 -m zipfile -e "$dist/tarvul2semrod-$version-windows-$label.zip" "$shipped"
-    local contents
-    contents=$(cd "$shipped/tarvul2semrod-$version-windows-$label" && ls)
+    local folder=$shipped/tarvul2semrod-$version-windows-$label contents
+    contents=$(cd "$folder" && ls)
     [ "$contents" = $'README.txt\ntarvul2semrod.exe' ] || fail "the $label zip holds: $contents"
-    grep -q $'\r$' "$shipped/tarvul2semrod-$version-windows-$label/README.txt" ||
-      fail "the $label zip's README.txt lacks CR LF line ends"
+    grep -q $'\r$' "$folder/README.txt" || fail "the $label zip's README.txt lacks CR LF line ends"
     # Notepad on Windows 7 takes a file without a byte-order mark for ANSI.
-    ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$shipped/tarvul2semrod-$version-windows-$label/README.txt" ||
+    ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$folder/README.txt" ||
       fail "the $label zip's README.txt holds characters beyond ASCII"
   done
   local linux=$shipped/tarvul2semrod-$version-linux-x86_64
