@@ -65,6 +65,8 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     std::FILE* file = open_input_file(file_name);
     if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
     write_report_line(report, kOpenedLine, file_name);
+    // Taken from the stream that is read, not the name, which may change meanwhile.
+    image.origin = identify_file(file);
 
     const std::uint32_t size = image_size_from_position(measure_file_size(file));
     write_report_line(report, kSizeDecimalLine, file_name, size);
@@ -92,8 +94,9 @@ Status load_file_image(const char* file_name, FileImage& image, std::FILE* repor
     return Status::success();
 }
 
-Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report) {
-    std::FILE* file = open_output_file(file_name);
+Status save_file_image(const char* file_name, const FileImage& image,
+                       std::span<const FileIdentity> kept, std::FILE* report) {
+    std::FILE* file = open_output_file(file_name, kept);
     if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
     write_report_line(report, kOpenedLine, file_name);
 

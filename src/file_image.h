@@ -7,13 +7,16 @@
 #include <memory>
 #include <span>
 
+#include "file_system.h"
 #include "status.h"
 
 // The whole content of one file. `length` is the size measured when the file was
-// loaded; `bytes` holds exactly that many bytes (possibly none).
+// loaded; `bytes` holds exactly that many bytes (possibly none). `origin` is the
+// file it was read from, so that no output is ever written over it.
 struct FileImage {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::uint32_t length = 0;
+    FileIdentity origin;
 
     std::span<std::uint8_t> view() { return {bytes.get(), length}; }
     std::span<const std::uint8_t> view() const { return {bytes.get(), length}; }
@@ -53,6 +56,8 @@ FileRead read_whole_file(std::FILE* file, FileImage& image);
 
 // Creates or truncates `file_name`, writes the opened line to `report`, then
 // writes the whole image in one request and closes the file. Fails with the
-// open-failed line (the file is then as it was), or with the write-failed line
-// when the write or the close fails (a full disk often shows only at the close).
-Status save_file_image(const char* file_name, const FileImage& image, std::FILE* report);
+// open-failed line (the file is then as it was), also when `file_name` is one
+// of the `kept` files by any name, or with the write-failed line when the write
+// or the close fails (a full disk often shows only at the close).
+Status save_file_image(const char* file_name, const FileImage& image,
+                       std::span<const FileIdentity> kept, std::FILE* report);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "file_system.h"
@@ -17,11 +18,13 @@ bool make_blocking(int fd) {
     return status_flags >= 0 && ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) >= 0;
 }
 
-// True when standard output is the very file `info` describes, by whatever name.
-bool is_standard_output(const struct stat& info) {
-    struct stat out {};
-    return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == info.st_dev &&
-           out.st_ino == info.st_ino;
+FileIdentity identity_of(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
+}
+
+FileIdentity identify_descriptor(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? identity_of(info) : FileIdentity{};
 }
 
 }  // namespace
@@ -38,7 +41,9 @@ std::FILE* open_input_file(const char* name) {
     return file;
 }
 
-std::FILE* open_output_file(const char* name) {
+FileIdentity identify_file(std::FILE* file) { return identify_descriptor(::fileno(file)); }
+
+std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept) {
     // Opened without O_TRUNC: an earlier output is cut only once everything else
     // has worked, and a file this open creates is removed again if that fails.
     int fd = ::open(name, O_WRONLY | kCommonFlags);
@@ -51,11 +56,17 @@ std::FILE* open_output_file(const char* name) {
     }
     if (fd < 0) return nullptr;
     // Any writable target is allowed (a pipe or a device as well as a file); the
-    // write and the close are checked instead. Only the file standard output
-    // goes to is refused: the report would be written over the converted data.
+    // write and the close are checked instead. Refused are the file standard
+    // output goes to, where the report would be written over the converted data,
+    // and the kept files, which the truncation would destroy. The descriptor
+    // itself is compared, so no rename between check and use can slip past.
     struct stat info {};
     std::FILE* file = nullptr;
-    if (::fstat(fd, &info) == 0 && !is_standard_output(info) && make_blocking(fd)) {
+    const auto is_output = [&](const FileIdentity& other) {
+        return same_file(identity_of(info), other);
+    };
+    if (::fstat(fd, &info) == 0 && !is_output(identify_descriptor(STDOUT_FILENO)) &&
+        std::ranges::none_of(kept, is_output) && make_blocking(fd)) {
         file = ::fdopen(fd, "wb");
     }
     if (file == nullptr) {

@@ -4,23 +4,19 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "file_system.h"
 
 namespace {
 
-// True when the report's stream goes to the very file `handle` is open on, by
-// whatever name. Where either identity cannot be read (a pipe, a console, or
-// a handle Wine made on the Unix side) nothing can be told, and nothing is refused.
-bool is_standard_output(HANDLE handle) {
-    const auto out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
-    BY_HANDLE_FILE_INFORMATION out_info{}, info{};
-    return out != INVALID_HANDLE_VALUE && GetFileInformationByHandle(out, &out_info) &&
-           GetFileInformationByHandle(handle, &info) &&
-           out_info.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
-           out_info.nFileIndexHigh == info.nFileIndexHigh &&
-           out_info.nFileIndexLow == info.nFileIndexLow;
+// Unknown for a pipe or a console, and for a handle Wine made on the Unix side.
+FileIdentity identify_handle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return {};
+    return {info.dwVolumeSerialNumber,
+            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
 }
 
 }  // namespace
@@ -36,19 +32,27 @@ std::FILE* open_input_file(const char* name) {
     return file;
 }
 
-std::FILE* open_output_file(const char* name) {
+FileIdentity identify_file(std::FILE* file) {
+    return identify_handle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
+}
+
+std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept) {
     // Opened without truncation: an earlier output is cut only once everything
     // else has worked, and a file this open creates is removed again if that fails.
     const HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    // The report would be written over the converted data.
+    // Refused: the file the report goes to, which would be written over the
+    // converted data, and the kept files, which the truncation would destroy.
+    // Where an identity cannot be read nothing can be told, and nothing is refused.
+    const FileIdentity output = identify_handle(handle);
+    const auto is_output = [&](const FileIdentity& other) { return same_file(output, other); };
+    const bool refused = is_output(identify_file(stdout)) || std::ranges::any_of(kept, is_output);
     std::FILE* file = nullptr;
     const int fd =
-        is_standard_output(handle)
-            ? -1
-            : _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        refused ? -1
+                : _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd != -1) file = _fdopen(fd, "wb");
     if (file == nullptr) {
         if (fd != -1) {

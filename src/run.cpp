@@ -35,7 +35,9 @@ int run_conversion() {
             break;
     }
 
-    const Status saved = save_file_image(kOutputFileName, templ, stdout);
+    // Neither input may be overwritten, whatever link the output's name is.
+    const FileIdentity inputs[] = {source.origin, templ.origin};
+    const Status saved = save_file_image(kOutputFileName, templ, inputs, stdout);
     if (!saved.ok()) stop_run(saved.failure_line());
 
     source = FileImage{};

@@ -113,7 +113,8 @@ TEST(SaveFileImage, ReplacesALongerFileWithExactlyTheImage) {
     std::copy(content.begin(), content.end(), image.bytes.get());
     CapturedReport report;
 
-    ASSERT_TRUE(save_file_image((dir / "out.dat").string().c_str(), image, report.stream()).ok());
+    ASSERT_TRUE(
+        save_file_image((dir / "out.dat").string().c_str(), image, {}, report.stream()).ok());
     EXPECT_EQ(read_file(dir / "out.dat"), content);
     EXPECT_EQ(report.text(), "[+] open " + (dir / "out.dat").string() + " ok \n");
 }

@@ -14,7 +14,9 @@
 #include "tool_process.h"
 #include "transfer.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -154,15 +156,18 @@ TEST(Run, FailureStopsLeaveTheEarlierOutputAlone) {
 }
 
 // The report would land on top of the data when standard output is the output
-// file, by any name; a stream that cannot be made ready must not cost the earlier
-// output either. Either way the file is as it was, bar the report appended to it.
+// file, by any name, and the truncation would destroy an input that the output's
+// name leads to; a stream that cannot be made ready must not cost the earlier
+// output either. Every file is as it was, bar the report appended to stdout's.
 TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
     const std::string report = kExampleReport.substr(0, kExampleReport.rfind("[+] open")) +
                                "[-] open new_semrod.dat error\n";
     struct Case {
         const char* name;
         ToolOptions options;
-        const char* link = nullptr;  // a hard link to the output that stdout goes to
+        const char* link = nullptr;       // a hard link to the output that stdout goes to
+        const char* output_is = nullptr;  // the input the output's name is a link to
+        bool symbolic = false;            // that link is symbolic rather than hard
     };
     const std::vector<Case> cases = {
         {"standard output appends to it",
@@ -170,6 +175,10 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
         {"standard output goes to a link to it",
          {.stdout_target = StdoutTarget::file, .stdout_file = "report.txt"},
          "report.txt"},
+        {"a hard link to the template", {}, nullptr, kTemplateFileName},
+        {"a symbolic link to the template", {}, nullptr, kTemplateFileName, true},
+        {"a hard link to the source", {}, nullptr, kSourceFileName},
+        {"a symbolic link to the source", {}, nullptr, kSourceFileName, true},
 #ifndef _WIN32
         // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
         {"the stream cannot be made ready",
@@ -181,18 +190,57 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
         if (!c.options.wrapper.empty() && std::system("strace -V >/dev/null 2>&1") != 0) continue;
         ScopedTempDir dir;
         copy_examples(dir);
-        write_file(dir / kOutputFileName, kEarlierOutput);
+        Bytes expected = kEarlierOutput;
+        if (c.output_is == nullptr) {
+            write_file(dir / kOutputFileName, kEarlierOutput);
+        } else if (c.symbolic) {
+#ifdef _WIN32
+            // MinGW's std::filesystem makes no symbolic links, and Wine's
+            // CreateSymbolicLinkW says it made one but does not. Wine does start
+            // Unix programs, though it cannot wait for them.
+            const fs::path link = dir / kOutputFileName;
+            std::wstring command = L"Z:\\bin\\ln -s " + fs::path(c.output_is).wstring() + L" " +
+                                   link.filename().wstring();
+            STARTUPINFOW startup{.cb = sizeof startup};
+            PROCESS_INFORMATION ln{};
+            if (CreateSymbolicLinkW(link.c_str(), fs::path(c.output_is).c_str(),
+                                    SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE),
+                !fs::exists(link) &&
+                    CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   dir.path().c_str(), &startup, &ln)) {
+                for (int tries = 0; tries < 100 && !fs::exists(link); ++tries) Sleep(50);
+                CloseHandle(ln.hThread);
+                CloseHandle(ln.hProcess);
+            }
+            ASSERT_TRUE(fs::exists(link)) << "no symbolic link could be made";
+#else
+            fs::create_symlink(c.output_is, dir / kOutputFileName);
+#endif
+            expected = read_file(kExamples / c.output_is);
+        } else {
+            fs::create_hard_link(dir / c.output_is, dir / kOutputFileName);
+            expected = read_file(kExamples / c.output_is);
+        }
         if (c.link) fs::create_hard_link(dir / kOutputFileName, dir / c.link);
         const ToolResult result = run_tool(dir.path(), c.options);
         EXPECT_EQ(result.exit_status, 1);
         const bool report_in_output = c.options.stdout_target == StdoutTarget::file;
         EXPECT_EQ(result.out, report_in_output ? "" : platform_text(report));
-        Bytes expected = kEarlierOutput;
         if (report_in_output) {
             const std::string text = platform_text(report);
             expected.insert(expected.end(), text.begin(), text.end());
         }
         EXPECT_EQ(read_file(dir / kOutputFileName), expected);
+        for (const char* input : {kSourceFileName, kTemplateFileName}) {
+            EXPECT_EQ(read_file(dir / input), read_file(kExamples / input)) << input;
+        }
+#ifdef _WIN32
+        // Wine loses sight of a Unix link whose target is gone, and the folder's
+        // removal would then never end: the link goes first.
+        fs::remove(dir / kOutputFileName);
+#else
+        EXPECT_EQ(fs::is_symlink(dir / kOutputFileName), c.symbolic);
+#endif
     }
     ScopedTempDir dir;
     copy_examples(dir);
