@@ -52,6 +52,8 @@ def visible(screen):
 class Console:
     def __init__(self, loader, program, folder, redirect_to=None, typed_ahead=b""):
         self.screen = b""
+        self.started = time.monotonic()
+        self.events = []  # (seconds since the start, what happened), for a failure's report
         self.pid, self.fd = pty.fork()
         if self.pid == 0:
             os.chdir(folder)
@@ -79,6 +81,7 @@ class Console:
             pid, status = os.waitpid(self.pid, os.WNOHANG)
             if pid:
                 self.status = os.waitstatus_to_exitcode(status)
+                self.note(f"ended with status {self.status}")
         return self.status is None
 
     def wait_until(self, condition):
@@ -94,6 +97,9 @@ class Console:
             os.waitpid(self.pid, 0)
         return self.status
 
+    def note(self, event):
+        self.events.append((time.monotonic() - self.started, event))
+
     def press(self, keys):
         if b"\x03" in keys:
             # Wine's console leaves the terminal's signal keys on, so Ctrl+C would
@@ -103,6 +109,7 @@ class Console:
             mode[3] &= ~termios.ISIG
             termios.tcsetattr(self.fd, termios.TCSANOW, mode)
         os.write(self.fd, keys)
+        self.note(f"pressed {keys!r}")
 
 
 def run_case(loader, exe, examples, name, probe):
@@ -128,6 +135,7 @@ def run_case(loader, exe, examples, name, probe):
                 ready = console.wait_until(lambda: visible(expected_report.encode()) in visible(console.screen))
             if not ready:
                 failures.append("the report never finished")
+            console.note("report complete" if ready else "gave up waiting for the report")
             console.pump(SETTLE)
             if not console.running():
                 failures.append(f"did not wait for a key (ended with {console.status})")
@@ -151,10 +159,18 @@ def run_case(loader, exe, examples, name, probe):
                 failures.append(f"the probe reported nothing: {console.screen!r}")
             elif seen.group(2) != "0" or seen.group(1) != seen.group(3):
                 failures.append("input mode before {}, during the wait {}, after {}".format(*seen.groups()))
-        if has_inputs:
+        if has_inputs and not os.path.exists(output):
+            failures.append("new_semrod.dat was not written")
+        elif has_inputs:
             with open(output, "rb") as made, open(os.path.join(examples, "new_semrod.expected"), "rb") as expected:
                 if made.read() != expected.read():
                     failures.append("new_semrod.dat differs from the expected output")
+        if failures:
+            # What the test saw, so that a failure that happens once in many runs
+            # can be told apart afterwards: Wine's, the emulation's or the tool's.
+            failures.append("timeline: " + "; ".join(f"{at:.2f} s {event}" for at, event in console.events))
+            failures.append(f"screen: {visible(console.screen)!r}")
+            failures.append(f"screen, raw: {console.screen!r}")
     return failures
 
 

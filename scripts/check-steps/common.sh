@@ -2,17 +2,37 @@
 
 fail() { echo "check failed: $*" >&2; exit 1; }
 
-# Runs one test preset and adds up its results; a failure stops the check.
+# Runs one test preset and adds up its results. A failure stops the check, and
+# ends its output with the suite's name and each failed test's own output, so
+# that the tail of a log says what failed and how. The suites' logs are kept in
+# build/check-logs, however the check ends.
 passed=0 skipped=0 suites=""
+check_logs=build/check-logs
 run_suite() {
-  local log="$scratch/ctest-$1.log" suite_started=$SECONDS
-  ctest --preset "$1" | tee "$log"
+  local log="$check_logs/ctest-$1.log" suite_started=$SECONDS status=0
+  mkdir -p "$check_logs"
+  ctest --preset "$1" | tee "$log" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "== suite $1 failed (ctest status $status); each failed test's output follows" >&2
+    failed_test_output "build/$1/Testing/Temporary/LastTest.log" >&2
+    fail "suite $1: $(sed -n 's/^[[:space:]]*[0-9]* - \(.*\)$/\1/p' "$log" | paste -sd ' ')"
+  fi
   local suite_passed suite_skipped
   suite_passed=$(grep -cE 'Test +#[0-9]+: .* Passed' "$log" || true)
   suite_skipped=$(grep -cE 'Test +#[0-9]+: .*Skipped' "$log" || true)
   passed=$((passed + suite_passed))
   skipped=$((skipped + suite_skipped))
   suites+="  $1: $suite_passed passed, $suite_skipped skipped, $((SECONDS - suite_started)) s"$'\n'
+}
+
+# Prints every test of a ctest log (LastTest.log) that did not pass, whole:
+# its command, its output and how it ended.
+failed_test_output() {
+  awk '/^[0-9]+\/[0-9]+ Testing: / { block = ""; inside = 1 }
+       inside { block = block $0 "\n" }
+       inside && /^"[^"]*" time elapsed: / {
+         if (block !~ /\nTest Passed\.\n/) printf "%s\n", block
+         inside = 0 }' "$1"
 }
 
 # A persistent Wine server and a prefix made before a suite starts: Wine's helper
