@@ -93,7 +93,8 @@ TEST(ReadWholeFile, FillsWhatTheReadLeftAndTellsFailures) {
           Case{"no way back to the start", unseekable_stream("0123456789"), 0, true}}) {
         SCOPED_TRACE(c.name);
         ASSERT_NE(c.file, nullptr);
-        FileImage image{std::make_unique<std::uint8_t[]>(20), 20};  // zeroed: stale bytes
+        FileImage image{.bytes = std::make_unique<std::uint8_t[]>(20),
+                        .length = 20};  // zeroed: stale bytes
 
         const FileRead read = read_whole_file(c.file, image);
         EXPECT_EQ(read.delivered, c.delivered);
@@ -109,7 +110,7 @@ TEST(SaveFileImage, ReplacesALongerFileWithExactlyTheImage) {
     ScopedTempDir dir;
     write_file(dir / "out.dat", patterned_bytes(5000, 9));
     const Bytes content = patterned_bytes(123, 4);
-    FileImage image{std::make_unique<std::uint8_t[]>(content.size()), 123};
+    FileImage image{.bytes = std::make_unique<std::uint8_t[]>(content.size()), .length = 123};
     std::copy(content.begin(), content.end(), image.bytes.get());
     CapturedReport report;
 
