@@ -1,18 +1,23 @@
 # Releases: scripts/release run twice from clones of the last commit, in
 # different folders, minutes apart (the first run at the start of the check,
-# the second at the end) and, when the check runs as root, the second as an
-# unprivileged user. Both must give the same bytes. Then what ships must work:
-# the checksums verify, lintian finds nothing to fix in the .deb, the programs
-# are stripped, and every one of them converts the sample data.
+# the second at the end). The second clone converts line ends to CR LF, lies in
+# a folder whose name holds blanks and other characters, is reached through a
+# link and, when the check runs as root, is built by an unprivileged user. Both
+# must give the same bytes, with no trace of either folder. Then what ships must
+# work: the checksums verify, lintian finds nothing to fix in the .deb, the
+# programs are stripped, every archive carries the notices for what its program
+# links, and every program converts the sample data.
 
 # Clones the last commit into `folder` and runs scripts/release there, as
-# `user` if one is given.
+# `user` if one is given (empty for the current one), with git's `clone
+# options`. The folder is entered by the name given, links and all.
 release_in() {
   local folder=$1 user=${2:-}
+  shift 2 || shift
   # The scratch folder is private; the way down to the clone must be open to `user`.
   chmod 755 "$scratch"
   (umask 022 && mkdir -p "$(dirname "$folder")")
-  git clone -q --no-local . "$folder"
+  git clone -q --no-local "$@" . "$folder"
   if [ -n "$user" ]; then
     chown -R "$user" "$folder"
     (cd "$folder" && setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups \
@@ -20,6 +25,26 @@ release_in() {
   else
     (cd "$folder" && scripts/release) || fail "scripts/release failed in $folder"
   fi
+}
+
+# names_every_linked_library <link map> <notices>: fails unless the notices
+# name every library and start file the link took from the system, with the
+# Debian source package and version it came from. The list comes from the link
+# map, never from the notices.
+names_every_linked_library() {
+  local map=$1 notices=$2 path package source
+  local linked text
+  linked=$(sed -nE 's/^(\/[^ ]+\.a)\(.*/\1/p; s/^LOAD (\/[^ ]+\.o)$/\1/p' "$map" | sort -u)
+  [ -n "$linked" ] || fail "$map names no library"
+  text=$(tr -d '\r' <"$notices")
+  while read -r path; do
+    package=$(dpkg-query -S "$(realpath "$path")" | cut -d: -f1)
+    source=$(dpkg-query -W -f='${source:Package}, version ${source:Version}' "$package")
+    grep -qE "^ +Linked in: (.*, )?$(basename "$path" | sed 's/[.+]/\\&/g')(,|$)" <<<"$text" ||
+      fail "$notices does not name $(basename "$path"), which the program links"
+    grep -qF "Source: Debian source package $source" <<<"$text" ||
+      fail "$notices does not name the source of $path ($source)"
+  done <<<"$linked"
 }
 
 release_first() {
@@ -47,13 +72,17 @@ compare_releases() {
 release_second() {
   local user=
   [ "$(id -u)" -ne 0 ] || user=nobody
-  echo "== release, second build (as ${user:-$(id -un)}, in $scratch/release-2, $((SECONDS - started)) s after the check started)"
-  release_in "$scratch/release-2/elsewhere/tarvul2semrod" "$user"
-  local dist=$scratch/release-1/tarvul2semrod/dist
-  compare_releases "$dist" "$scratch/release-2/elsewhere/tarvul2semrod/dist"
+  local real="$scratch/release-2/a folder, with blanks & 'quotes' = ü" link=$scratch/release-2/link
+  mkdir -p "$real"
+  ln -s "$real" "$link"
+  echo "== release, second build (as ${user:-$(id -un)}, CR LF clone, in $link -> $real, $((SECONDS - started)) s after the check started)"
+  release_in "$link/tarvul2semrod" "$user" -c core.autocrlf=true
+  local first=$scratch/release-1/tarvul2semrod second=$link/tarvul2semrod dist=$scratch/release-1/tarvul2semrod/dist
+  compare_releases "$dist" "$second/dist"
   echo "the two builds are byte for byte the same:"
   cat "$dist/SHA256SUMS"
   (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not verify"
+  local checkouts=("$first" "$(cd -P "$first" && pwd)" "$second" "$real/tarvul2semrod")
 
   echo "== release: lintian on the .deb"
   lintian --fail-on error,warning "$dist/tarvul2semrod_${version}_amd64.deb" ||
@@ -68,14 +97,32 @@ release_second() {
     python3 -m zipfile -e "$dist/tarvul2semrod-$version-windows-$label.zip" "$shipped"
     local folder=$shipped/tarvul2semrod-$version-windows-$label contents
     contents=$(cd "$folder" && ls)
-    [ "$contents" = $'README.txt\ntarvul2semrod.exe' ] || fail "the $label zip holds: $contents"
-    grep -q $'\r$' "$folder/README.txt" || fail "the $label zip's README.txt lacks CR LF line ends"
+    [ "$contents" = $'NOTICES.txt\nREADME.txt\ntarvul2semrod.exe' ] || fail "the $label zip holds: $contents"
+    for text in README.txt NOTICES.txt; do
+      ! grep -q $'[^\r]$' "$folder/$text" || fail "the $label zip's $text has lines without CR LF"
+    done
     # Notepad on Windows 7 takes a file without a byte-order mark for ANSI.
     ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$folder/README.txt" ||
       fail "the $label zip's README.txt holds characters beyond ASCII"
+    [ "$(head -c 3 "$folder/NOTICES.txt")" = $'\xef\xbb\xbf' ] ||
+      fail "the $label zip's NOTICES.txt lacks the byte-order mark that marks it UTF-8"
   done
   local linux=$shipped/tarvul2semrod-$version-linux-x86_64
-  [ "$(cd "$linux" && ls)" = $'README.txt\ntarvul2semrod\ntarvul2semrod.1' ] || fail "the tarball holds: $(ls "$linux")"
+  [ "$(cd "$linux" && ls)" = $'NOTICES.txt\nREADME.txt\ntarvul2semrod\ntarvul2semrod.1' ] ||
+    fail "the tarball holds: $(ls "$linux")"
+  names_every_linked_library "$second/build/release/linux/tarvul2semrod.map" "$linux/NOTICES.txt"
+  names_every_linked_library "$second/build/release/win32/tarvul2semrod.map" \
+    "$shipped/tarvul2semrod-$version-windows-x86/NOTICES.txt"
+  names_every_linked_library "$second/build/release/win64/tarvul2semrod.map" \
+    "$shipped/tarvul2semrod-$version-windows-x64/NOTICES.txt"
+  # Neither checkout's path, by either name, nor the folder the release was
+  # built in, in anything shipped or in the unstripped programs kept for debugging.
+  local traces
+  traces=$(grep -rlaF -e "${checkouts[0]}" -e "${checkouts[1]}" -e "${checkouts[2]}" -e "${checkouts[3]}" \
+    -e "/tarvul2semrod-release." "$shipped" "$first/build/release"/{linux,win32,win64}/tarvul2semrod* \
+    "$second/build/release"/{linux,win32,win64}/tarvul2semrod* --exclude='*.map' || true)
+  [ -z "$traces" ] || fail "a builder's path is in: $traces"
+  echo "no builder's path in what ships or in the unstripped programs; every archive names what it links"
   for program in "$linux/tarvul2semrod" "$shipped/deb/usr/bin/tarvul2semrod"; do
     ! readelf -SW "$program" | grep -qE '\.(symtab|debug_)' || fail "$program is not stripped"
   done
