@@ -165,10 +165,13 @@ def run_case(loader, exe, examples, name, probe):
             with open(output, "rb") as made, open(os.path.join(examples, "new_semrod.expected"), "rb") as expected:
                 if made.read() != expected.read():
                     failures.append("new_semrod.dat differs from the expected output")
+        console.note("checked")
+        # When each step happened, also for a case that passed, so that a slow
+        # step shows in the logs before it becomes a failure.
+        print(f"{name}: timeline: " + "; ".join(f"{at:.2f} s {event}" for at, event in console.events))
         if failures:
             # What the test saw, so that a failure that happens once in many runs
             # can be told apart afterwards: Wine's, the emulation's or the tool's.
-            failures.append("timeline: " + "; ".join(f"{at:.2f} s {event}" for at, event in console.events))
             failures.append(f"screen: {visible(console.screen)!r}")
             failures.append(f"screen, raw: {console.screen!r}")
     return failures
