@@ -42,12 +42,17 @@ failed_test_output() {
 wine_dir=/usr/lib/wine
 wine_prefixes=()
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A desktop process stays up for the whole suite too. Without one, Wine's
+# console starts explorer.exe /desktop at the first key it has to translate,
+# which with no display waits 10 s for a window it cannot make, and does so
+# again in every console test once the last desktop has closed.
 start_wine() {
   local prefix=$1 loader=$2
   mkdir -p "$prefix"
   WINEPREFIX=$prefix "$wine_dir/wineserver" -p >/dev/null 2>&1 </dev/null
   wine_prefixes+=("$prefix")
   WINEPREFIX=$prefix "$loader" wineboot --init >/dev/null 2>&1 </dev/null
+  WINEPREFIX=$prefix setsid "$loader" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
 }
 
 # Lets the kernel hand i386 programs (32-bit Wine's own loader and helpers) to
