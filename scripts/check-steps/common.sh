@@ -42,10 +42,11 @@ failed_test_output() {
 wine_dir=/usr/lib/wine
 wine_prefixes=()
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# A desktop process stays up for the whole suite too. Without one, Wine's
-# console starts explorer.exe /desktop at the first key it has to translate,
-# which with no display waits 10 s for a window it cannot make, and does so
-# again in every console test once the last desktop has closed.
+# A desktop process is started too, to serve the whole suite, which must
+# follow at once (a desktop with nothing on it closes within seconds). Without
+# one, Wine's console starts explorer.exe /desktop at the first key it has to
+# translate, which with no display waits 10 s for a window it cannot make, and
+# does so again in every console test once the last desktop has closed.
 start_wine() {
   local prefix=$1 loader=$2
   mkdir -p "$prefix"

@@ -9,9 +9,11 @@ scripts/wine32-setup "$wine32"
 register_qemu_i386 "$wine32/qemu-i386"
 export QEMU_LD_PREFIX=$wine32/root TARVUL_WINE32_RERUNS=$wine32/reruns.log
 rm -f "$TARVUL_WINE32_RERUNS"
-start_wine "$wine32/prefix" "$wine32/root/usr/lib/wine/wine64"
 cmake --preset win32
 cmake --build --preset win32
+# Right before the suite, as for x86_64: a desktop with nothing on it closes
+# within seconds, and the build would outlast it.
+start_wine "$wine32/prefix" "$wine32/root/usr/lib/wine/wine64"
 run_suite win32
 reruns=0
 [ ! -f "$TARVUL_WINE32_RERUNS" ] || reruns=$(wc -l <"$TARVUL_WINE32_RERUNS")
