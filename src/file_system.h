@@ -30,8 +30,8 @@ FileIdentity identify_file(std::FILE* file);
 
 // Creates or truncates `name` for binary writing, without locking anyone out.
 // Returns nullptr, with the file as it was, when that is not possible, or when
-// `name` is the file standard output goes to or one of `kept` (by any name: a
-// link must not cost the file it leads to); opening never blocks.
+// `name` is one of the `kept` files by any name (the opened file itself is
+// compared, so a link cannot cost the file it leads to); opening never blocks.
 std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept);
 
 // Moves to the end of `file` and returns the position there as a 64-bit value,

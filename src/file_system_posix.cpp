@@ -22,11 +22,6 @@ FileIdentity identity_of(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
 }
 
-FileIdentity identify_descriptor(int fd) {
-    struct stat info {};
-    return ::fstat(fd, &info) == 0 ? identity_of(info) : FileIdentity{};
-}
-
 }  // namespace
 
 std::FILE* open_input_file(const char* name) {
@@ -41,7 +36,10 @@ std::FILE* open_input_file(const char* name) {
     return file;
 }
 
-FileIdentity identify_file(std::FILE* file) { return identify_descriptor(::fileno(file)); }
+FileIdentity identify_file(std::FILE* file) {
+    struct stat info {};
+    return ::fstat(::fileno(file), &info) == 0 ? identity_of(info) : FileIdentity{};
+}
 
 std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept) {
     // Opened without O_TRUNC: an earlier output is cut only once everything else
@@ -56,17 +54,15 @@ std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept
     }
     if (fd < 0) return nullptr;
     // Any writable target is allowed (a pipe or a device as well as a file); the
-    // write and the close are checked instead. Refused are the file standard
-    // output goes to, where the report would be written over the converted data,
-    // and the kept files, which the truncation would destroy. The descriptor
-    // itself is compared, so no rename between check and use can slip past.
+    // write and the close are checked instead. Only the kept files are refused,
+    // compared by the descriptor itself, so no rename between check and use can
+    // slip past.
     struct stat info {};
     std::FILE* file = nullptr;
     const auto is_output = [&](const FileIdentity& other) {
         return same_file(identity_of(info), other);
     };
-    if (::fstat(fd, &info) == 0 && !is_output(identify_descriptor(STDOUT_FILENO)) &&
-        std::ranges::none_of(kept, is_output) && make_blocking(fd)) {
+    if (::fstat(fd, &info) == 0 && std::ranges::none_of(kept, is_output) && make_blocking(fd)) {
         file = ::fdopen(fd, "wb");
     }
     if (file == nullptr) {

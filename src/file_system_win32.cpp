@@ -43,12 +43,11 @@ std::FILE* open_output_file(const char* name, std::span<const FileIdentity> kept
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    // Refused: the file the report goes to, which would be written over the
-    // converted data, and the kept files, which the truncation would destroy.
-    // Where an identity cannot be read nothing can be told, and nothing is refused.
+    // Only the kept files are refused. Where an identity cannot be read nothing
+    // can be told, and nothing is refused.
     const FileIdentity output = identify_handle(handle);
-    const auto is_output = [&](const FileIdentity& other) { return same_file(output, other); };
-    const bool refused = is_output(identify_file(stdout)) || std::ranges::any_of(kept, is_output);
+    const bool refused = std::ranges::any_of(
+        kept, [&](const FileIdentity& other) { return same_file(output, other); });
     std::FILE* file = nullptr;
     const int fd =
         refused ? -1

@@ -35,9 +35,10 @@ int run_conversion() {
             break;
     }
 
-    // Neither input may be overwritten, whatever link the output's name is.
-    const FileIdentity inputs[] = {source.origin, templ.origin};
-    const Status saved = save_file_image(kOutputFileName, templ, inputs, stdout);
+    // Whatever file the output's name leads to, it may be neither input, nor the
+    // file the report goes to, where the report would land on the converted data.
+    const FileIdentity kept[] = {source.origin, templ.origin, identify_file(stdout)};
+    const Status saved = save_file_image(kOutputFileName, templ, kept, stdout);
     if (!saved.ok()) stop_run(saved.failure_line());
 
     source = FileImage{};

@@ -53,7 +53,7 @@ class Console:
     def __init__(self, loader, program, folder, redirect_to=None, typed_ahead=b""):
         self.screen = b""
         self.started = time.monotonic()
-        self.events = []  # (seconds since the start, what happened), for a failure's report
+        self.events = []  # (seconds since the start, what happened), for the timeline
         self.pid, self.fd = pty.fork()
         if self.pid == 0:
             os.chdir(folder)

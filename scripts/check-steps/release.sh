@@ -8,12 +8,12 @@
 # programs are stripped, every archive carries the notices for what its program
 # links, and every program converts the sample data.
 
-# Clones the last commit into `folder` and runs scripts/release there, as
-# `user` if one is given (empty for the current one), with git's `clone
-# options`. The folder is entered by the name given, links and all.
+# release_in <folder> <user> [clone options...]: clones the last commit into
+# `folder` and runs scripts/release there, as `user` (empty for the current
+# one). The folder is entered by the name given, links and all.
 release_in() {
-  local folder=$1 user=${2:-}
-  shift 2 || shift
+  local folder=$1 user=$2
+  shift 2
   # The scratch folder is private; the way down to the clone must be open to `user`.
   chmod 755 "$scratch"
   (umask 022 && mkdir -p "$(dirname "$folder")")
@@ -49,7 +49,7 @@ names_every_linked_library() {
 
 release_first() {
   echo "== release, first build (as $(id -un), in $scratch/release-1)"
-  release_in "$scratch/release-1/tarvul2semrod"
+  release_in "$scratch/release-1/tarvul2semrod" ""
 }
 
 # Names each artifact that differs and the members in which it differs.
