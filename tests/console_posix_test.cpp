@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -36,12 +37,16 @@ struct TerminalOptions {
     // Empty: stdout is the terminal. Otherwise stdout goes to that file and stdin
     // comes from /dev/null, so only the terminal itself can end the wait.
     fs::path output_file;
-    std::string typed_ahead;      // keys pressed before the tool starts
-    int ignored_signal = 0;       // a signal the tool starts with ignored, as under nohup
-    rlim_t descriptor_limit = 0;  // RLIMIT_NOFILE for the tool; 0 for none
+    std::string typed_ahead;            // keys pressed before the tool starts
+    int ignored_signal = 0;             // a signal the tool starts with ignored, as under nohup
+    bool every_signal_ignored = false;  // every catchable one, as some service managers do
+    rlim_t descriptor_limit = 0;        // RLIMIT_NOFILE for the tool; 0 for none
     // The tool is not started directly: an interactive shell with job control
     // runs on the terminal instead, and the test types the commands.
     bool under_shell = false;
+    // A call on the terminal that strace makes fail once, as `injection` says.
+    const char* failing_call = nullptr;
+    const char* injection = nullptr;
 };
 
 // The tool (or a shell) on a pseudo-terminal that is its controlling terminal.
@@ -51,6 +56,11 @@ public:
         EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
         tcgetattr(slave_, &initial_mode_);
         if (!options.typed_ahead.empty()) press(options.typed_ahead);
+        std::vector<std::string> command;
+        if (options.failing_call != nullptr) {
+            command = failing_call("/dev/tty", options.failing_call, options.injection);
+        }
+        command.push_back(TARVUL2SEMROD_PATH);
         pid_ = fork();
         if (pid_ == 0) {
             setsid();
@@ -67,6 +77,9 @@ public:
             const rlimit no_core{0, 0};
             setrlimit(RLIMIT_CORE, &no_core);
             if (options.ignored_signal != 0) ::signal(options.ignored_signal, SIG_IGN);
+            for (int number = 1; options.every_signal_ignored && number <= SIGRTMAX; ++number) {
+                ::signal(number, SIG_IGN);  // fails harmlessly for those that cannot be caught
+            }
             if (options.descriptor_limit != 0) {
                 const rlimit limit{options.descriptor_limit, options.descriptor_limit};
                 setrlimit(RLIMIT_NOFILE, &limit);
@@ -76,7 +89,10 @@ public:
                 char* const environment[] = {const_cast<char*>("PS1=$ "), nullptr};
                 execle("/bin/dash", "dash", "-i", static_cast<char*>(nullptr), environment);
             } else {
-                execl(TARVUL2SEMROD_PATH, TARVUL2SEMROD_PATH, static_cast<char*>(nullptr));
+                std::vector<char*> argv;
+                for (std::string& word : command) argv.push_back(word.data());
+                argv.push_back(nullptr);
+                execvp(argv[0], argv.data());
             }
             _exit(127);
         }
@@ -231,6 +247,8 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         std::string key;
         int gap_ms = 0;          // between the key's bytes, as a slow link delivers them
         std::string left = "z";  // what the shell gets afterwards
+        const char* failing_call = nullptr;  // a call on the terminal that fails once
+        const char* injection = nullptr;
     };
     const std::vector<Case> cases = {
         {"letter", "k"},
@@ -251,17 +269,24 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         {"UTF-8", "\xc3\xa9"},
         {"UTF-8 3 bytes", "\xe2\x82\xac"},
         {"UTF-8 4 bytes", "\xf0\x9f\x99\x82"},
+        {"UTF-8, the last 2-byte character", "\xdf\xbf"},
+        {"UTF-8, the highest 4-byte lead", "\xf7\x80\x80\x80"},
+        {"sequence ended by the last byte below 0x20", "\x1b[\x1f"},
         {"UTF-8, bytes 10 ms apart", "\xe2\x82\xac", 10},
         {"arrow, bytes 10 ms apart", "\x1b[A", 10},
         // Alt+Esc and Esc arriving at once cannot be told apart; all three go.
         {"Esc three times at once", "\x1b\x1b\x1b"},
         {"Esc three times, 150 ms apart", "\x1b\x1b\x1b", 150, "\x1b\x1bz"},
+        // A signal that lands in a read or a pause changes nothing.
+        {"letter, its read interrupted", "k", 0, "z", "read", "read:error=EINTR:when=1"},
+        {"lone Esc, its pause interrupted", "\x1b", 150, "z", "poll", "poll:error=EINTR:when=1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.failing_call != nullptr && std::system("strace -V >/dev/null 2>&1") != 0) continue;
         ScopedTempDir dir;
         copy_examples(dir);
-        TerminalRun tool(dir.path());
+        TerminalRun tool(dir.path(), {.failing_call = c.failing_call, .injection = c.injection});
         ASSERT_TRUE(tool.wait_until_raw());
         for (const char byte : c.gap_ms == 0 ? std::string() : c.key) {
             tool.press(std::string(1, byte));
@@ -372,19 +397,23 @@ TEST(KeyWait, EveryEndingSignalRestoresTheModeAndEndsTheProcessByThatSignal) {
     struct Case {
         int signal_number;
         bool ignored_at_start;
+        bool every_signal_ignored = false;
     };
-    std::vector<Case> cases = {{SIGHUP, true}, {SIGINT, true}};
+    std::vector<Case> cases = {{SIGHUP, true}, {SIGINT, true}, {SIGTERM, true, true}};
     for (int number = 1; number <= SIGRTMAX; ++number) {
         if (number == SIGKILL || (number > 31 && number < SIGRTMIN)) continue;
         if (ends_process_by_default(number)) cases.push_back({number, false});
     }
-    ASSERT_GE(cases.size(), 2u + 20u + 30u);
+    ASSERT_GE(cases.size(), 3u + 20u + 30u);
     for (const Case c : cases) {
         SCOPED_TRACE(std::to_string(c.signal_number) + " " + strsignal(c.signal_number) +
-                     (c.ignored_at_start ? ", ignored at start" : ""));
+                     (c.every_signal_ignored ? ", every signal ignored at start"
+                      : c.ignored_at_start   ? ", ignored at start"
+                                             : ""));
         ScopedTempDir dir;
         copy_examples(dir);
-        TerminalRun tool(dir.path(), {.ignored_signal = c.ignored_at_start ? c.signal_number : 0});
+        TerminalRun tool(dir.path(), {.ignored_signal = c.ignored_at_start ? c.signal_number : 0,
+                                      .every_signal_ignored = c.every_signal_ignored});
         ASSERT_TRUE(tool.wait_until_raw());
         tool.signal(c.signal_number);
         if (c.ignored_at_start || c.signal_number == SIGPIPE || c.signal_number == SIGXFSZ) {
@@ -450,6 +479,37 @@ TEST(KeyWait, AJobResumedInTheBackgroundLeavesTheTerminalToTheShell) {
     shell.press("k");
     EXPECT_TRUE(shell.wait_until_shown("status=0"));
     EXPECT_TRUE(shell.wait_until_line_mode());
+    shell.press("exit\n");
+    EXPECT_TRUE(exited_with(shell.finish(), 0));
+}
+
+// Left behind in the background by a shell that has gone, the tool is in an
+// orphaned process group: the terminal refuses it every read (EIO) instead of
+// stopping it. It must end at once, leaving the terminal to the shell.
+TEST(KeyWait, AJobLeftInAnOrphanedGroupEndsAtOnce) {
+    ScopedTempDir dir;
+    copy_examples(dir);
+    TerminalRun shell(dir.path(), {.under_shell = true});
+    ASSERT_TRUE(shell.wait_until_shown("$ "));
+    // The pause lets `sh` end, and the shell take the terminal back, first.
+    shell.press("sh -c '(sleep 0.3; exec " + std::string(TARVUL2SEMROD_PATH) +
+                ") & echo tool=$!'\n");
+    ASSERT_TRUE(shell.wait_until_shown("\r\ntool="));
+    ASSERT_TRUE(shell.wait_until_shown("[+] open new_semrod.dat ok"));
+    const std::string& shown = shell.shown();
+    const pid_t tool = std::atoi(shown.c_str() + shown.find("\r\ntool=") + 7);
+    ASSERT_GT(tool, 0);
+    // Gone, or a zombie nobody reaps here: either way no longer running.
+    const bool ended = eventually([&] {
+        const std::string text = read_text("/proc/" + std::to_string(tool) + "/stat");
+        const auto state = text.rfind(')');
+        return state == std::string::npos || text.substr(state + 2, 1) == "Z";
+    });
+    if (!ended) kill(tool, SIGKILL);  // one spinning on the refused reads must not outlive us
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(shell.wait_until_line_mode());
+    shell.press("echo shell works\n");
+    EXPECT_TRUE(shell.wait_until_shown("shell works\r\n"));
     shell.press("exit\n");
     EXPECT_TRUE(exited_with(shell.finish(), 0));
 }

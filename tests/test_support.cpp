@@ -84,3 +84,20 @@ std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::
                   static_cast<unsigned long>(size), read, static_cast<unsigned long>(read));
     return lines;
 }
+
+#ifndef _WIN32
+std::vector<std::string> failing_call(const std::string& path, const char* call,
+                                      const char* injection) {
+    std::vector<std::string> strace = {"strace",
+                                       "-o/dev/null",
+                                       "-P",
+                                       path,
+                                       std::string("-etrace=") + call,
+                                       std::string("-einject=") + injection};
+#ifdef TARVUL_SANITIZED
+    // The leak checker cannot run under a tracer.
+    strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
+#endif
+    return strace;
+}
+#endif

@@ -46,3 +46,10 @@ std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::
 // Text as the tool writes it through standard output: line feeds become CR LF
 // where that is the text line end.
 std::string platform_text(const std::string& text);
+
+#ifndef _WIN32
+// A command to run the tool under: strace, making `call` on `path` fail as
+// `injection` says (strace's -e inject syntax).
+std::vector<std::string> failing_call(const std::string& path, const char* call,
+                                      const char* injection);
+#endif
