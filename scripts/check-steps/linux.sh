@@ -15,8 +15,10 @@ grep -qE 'FLAGS.*\bNOW\b|BIND_NOW' <<<"$(readelf -dW "$exe")" || fail "$exe is n
 core_symbols=$(nm "$core")
 grep -qE ' U __stack_chk_fail$' <<<"$core_symbols" || fail "the core is built without stack protection"
 grep -qE ' U __[a-z]+_chk$' <<<"$core_symbols" || fail "the core is built without _FORTIFY_SOURCE"
-if grep -q INTERP <<<"$(readelf -lW "$exe")"; then linking="PIE"; else linking="static PIE"; fi
-echo "$exe: $linking, full RELRO, stack protector, _FORTIFY_SOURCE"
+needed=$(readelf -dW "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | paste -sd ' ')
+[ "$needed" = "ld-linux-x86-64.so.2 libc.so.6 libgcc_s.so.1" ] ||
+  fail "$exe loads $needed; only the C library and libgcc_s are the system's, the C++ runtime is linked in"
+echo "$exe: PIE, full RELRO, stack protector, _FORTIFY_SOURCE; loads $needed"
 
 echo "== install into a scratch prefix"
 prefix="$scratch/prefix"

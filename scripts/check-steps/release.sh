@@ -5,25 +5,43 @@
 # link and, when the check runs as root, is built by an unprivileged user. Both
 # must give the same bytes, with no trace of either folder. Then what ships must
 # work: the checksums verify, lintian finds nothing to fix in the .deb, the
-# programs are stripped, every archive carries the notices for what its program
-# links, and every program converts the sample data.
+# programs are stripped and need no newer C library than they promise, every
+# archive and the .deb's copyright carry the notices for what the program
+# links, the build record names the commit, and every program converts the
+# sample data. The second release runs in an environment set against it, which
+# the release must shut out.
 
-# release_in <folder> <user> [clone options...]: clones the last commit into
-# `folder` and runs scripts/release there, as `user` (empty for the current
-# one). The folder is entered by the name given, links and all.
+# The oldest GNU C Library the Linux program may need: Debian 12, Ubuntu 22.04,
+# RHEL 9 and later have it.
+glibc_floor=2.34
+
+# Set for the second release: every variable that compilers, CMake, gzip, xz or
+# dpkg-deb would take, a foreign language and time zone, and a wrong time.
+hostile_environment=(GZIP=--rsyncable DPKG_DEB_COMPRESSOR_TYPE=gzip DPKG_DEB_COMPRESSOR_LEVEL=1
+  XZ_OPT=-0 XZ_DEFAULTS=-1e CC=clang CXX=clang++ CFLAGS=-O0 CXXFLAGS="-O0 -DHOSTILE"
+  CPPFLAGS=-DHOSTILE LDFLAGS=-Wl,--build-id=none CMAKE_BUILD_TYPE=Debug
+  CMAKE_GENERATOR="Unix Makefiles" CMAKE_EXPORT_COMPILE_COMMANDS=ON MAKEFLAGS=-j1
+  LC_ALL=tr_TR.UTF-8 TZ=Pacific/Kiritimati SOURCE_DATE_EPOCH=1)
+
+# release_in <folder> <user> <environment> [clone options...]: clones the last
+# commit into `folder` and runs scripts/release there, as `user` (empty for the
+# current one), with the variables in the array named `environment` added, under
+# umask 077. The folder is entered by the name given, links and all.
 release_in() {
   local folder=$1 user=$2
-  shift 2
+  local -n environment=$3
+  shift 3
   # The scratch folder is private; the way down to the clone must be open to `user`.
   chmod 755 "$scratch"
   (umask 022 && mkdir -p "$(dirname "$folder")")
   git clone -q --no-local "$@" . "$folder"
   if [ -n "$user" ]; then
     chown -R "$user" "$folder"
-    (cd "$folder" && setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups \
-      env HOME="$folder" scripts/release) || fail "scripts/release failed as $user in $folder"
+    (cd "$folder" && umask 077 && setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups \
+      env HOME="$folder" "${environment[@]}" scripts/release) || fail "scripts/release failed as $user in $folder"
   else
-    (cd "$folder" && scripts/release) || fail "scripts/release failed in $folder"
+    (cd "$folder" && umask 077 && env "${environment[@]}" scripts/release) ||
+      fail "scripts/release failed in $folder"
   fi
 }
 
@@ -32,7 +50,7 @@ release_in() {
 # Debian source package and version it came from. The list comes from the link
 # map, never from the notices.
 names_every_linked_library() {
-  local map=$1 notices=$2 path package source
+  local map=$1 notices=$2 path package source built_from
   local linked text
   linked=$(sed -nE 's/^(\/[^ ]+\.a)\(.*/\1/p; s/^LOAD (\/[^ ]+\.o)$/\1/p' "$map" | sort -u)
   [ -n "$linked" ] || fail "$map names no library"
@@ -40,6 +58,11 @@ names_every_linked_library() {
   while read -r path; do
     package=$(dpkg-query -S "$(realpath "$path")" | cut -d: -f1)
     source=$(dpkg-query -W -f='${source:Package}, version ${source:Version}' "$package")
+    # Debian's cross compilers build their runtime from GCC's own source.
+    built_from=$(dpkg-query -W -f='${Built-Using}' "$package" | grep -oE 'gcc-[0-9]+ \(= [^)]+\)' || true)
+    if [[ $source == gcc-mingw-w64,* && -n $built_from ]]; then
+      source=$(sed -E 's/ \(= (.*)\)$/, version \1/' <<<"$built_from")
+    fi
     grep -qE "^ +Linked in: (.*, )?$(basename "$path" | sed 's/[.+]/\\&/g')(,|$)" <<<"$text" ||
       fail "$notices does not name $(basename "$path"), which the program links"
     grep -qF "Source: Debian source package $source" <<<"$text" ||
@@ -48,8 +71,9 @@ names_every_linked_library() {
 }
 
 release_first() {
+  local none=()
   echo "== release, first build (as $(id -un), in $scratch/release-1)"
-  release_in "$scratch/release-1/tarvul2semrod" ""
+  release_in "$scratch/release-1/tarvul2semrod" "" none
 }
 
 # Names each artifact that differs and the members in which it differs.
@@ -75,13 +99,17 @@ release_second() {
   local real="$scratch/release-2/a folder, with blanks & 'quotes' = ü" link=$scratch/release-2/link
   mkdir -p "$real"
   ln -s "$real" "$link"
-  echo "== release, second build (as ${user:-$(id -un)}, CR LF clone, in $link -> $real, $((SECONDS - started)) s after the check started)"
-  release_in "$link/tarvul2semrod" "$user" -c core.autocrlf=true
+  echo "== release, second build (as ${user:-$(id -un)}, CR LF clone, hostile environment, in $link -> $real, $((SECONDS - started)) s after the check started)"
+  release_in "$link/tarvul2semrod" "$user" hostile_environment -c core.autocrlf=true
   local first=$scratch/release-1/tarvul2semrod second=$link/tarvul2semrod dist=$scratch/release-1/tarvul2semrod/dist
   compare_releases "$dist" "$second/dist"
   echo "the two builds are byte for byte the same:"
   cat "$dist/SHA256SUMS"
   (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not verify"
+  local buildinfo=$dist/tarvul2semrod-$version-buildinfo.txt
+  grep -qF "  $(basename "$buildinfo")" "$dist/SHA256SUMS" || fail "SHA256SUMS does not list the build record"
+  grep -qx "commit: $(git rev-parse HEAD)" "$buildinfo" || fail "the build record does not name the commit"
+  grep -qE '^  libc6-dev [^ ]+ \(amd64\)$' "$buildinfo" || fail "the build record names no libc6-dev"
   local checkouts=("$first" "$(cd -P "$first" && pwd)" "$second" "$real/tarvul2semrod")
 
   echo "== release: lintian on the .deb"
@@ -111,6 +139,8 @@ release_second() {
   [ "$(cd "$linux" && ls)" = $'NOTICES.txt\nREADME.txt\ntarvul2semrod\ntarvul2semrod.1' ] ||
     fail "the tarball holds: $(ls "$linux")"
   names_every_linked_library "$second/build/release/linux/tarvul2semrod.map" "$linux/NOTICES.txt"
+  names_every_linked_library "$second/build/release/linux/tarvul2semrod.map" \
+    "$shipped/deb/usr/share/doc/tarvul2semrod/copyright"
   names_every_linked_library "$second/build/release/win32/tarvul2semrod.map" \
     "$shipped/tarvul2semrod-$version-windows-x86/NOTICES.txt"
   names_every_linked_library "$second/build/release/win64/tarvul2semrod.map" \
@@ -125,6 +155,12 @@ release_second() {
   echo "no builder's path in what ships or in the unstripped programs; every archive names what it links"
   for program in "$linux/tarvul2semrod" "$shipped/deb/usr/bin/tarvul2semrod"; do
     ! readelf -SW "$program" | grep -qE '\.(symtab|debug_)' || fail "$program is not stripped"
+    local newest
+    newest=$(readelf -W --dyn-syms "$program" | grep -oE '@GLIBC_[0-9.]+' | cut -d_ -f2 | sort -V | tail -n 1)
+    [ -n "$newest" ] || fail "$program needs no versioned C library symbol: is it linked as it should be?"
+    [ "$(printf '%s\n' "$newest" "$glibc_floor" | sort -V | tail -n 1)" = "$glibc_floor" ] ||
+      fail "$program needs GLIBC_$newest, newer than the GLIBC_$glibc_floor it promises"
+    echo "$program: needs GLIBC_$newest at most"
   done
   for exe in "$shipped"/tarvul2semrod-*-windows-*/tarvul2semrod.exe; do
     ! x86_64-w64-mingw32-objdump -h "$exe" | grep -qE '\.debug_' || fail "$exe is not stripped"
