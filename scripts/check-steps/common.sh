@@ -57,21 +57,36 @@ start_wine() {
 }
 
 # Lets the kernel hand i386 programs (32-bit Wine's own loader and helpers) to
-# qemu-i386. The entry is machine-wide: one that was there before is kept, one
-# made here is removed at the end.
+# qemu-i386. An enabled entry for them that is there already, made by whoever
+# set the machine up, is used as it is; one made here is machine-wide, needs
+# root, and is removed at the end.
 binfmt=/proc/sys/fs/binfmt_misc
 binfmt_entry=$binfmt/tarvul2semrod-i386
 binfmt_added=
+i386_magic=7f454c4601010100000000000000000002000300
+
+# Prints the name of an enabled binfmt_misc entry for i386 programs, if any.
+i386_binfmt_entry() {
+  local entry
+  for entry in "$binfmt"/*; do
+    case ${entry##*/} in register | status) continue ;; esac
+    [ -r "$entry" ] && grep -qx enabled "$entry" && grep -qx "magic $i386_magic" "$entry" || continue
+    echo "${entry##*/}"
+    return
+  done
+}
+
 register_qemu_i386() {
-  local qemu=$1
+  local qemu=$1 existing
+  existing=$(i386_binfmt_entry)
+  if [ -n "$existing" ]; then
+    echo "binfmt entry $existing for i386 programs is there already; it is used, and it stays"
+    return
+  fi
   [ "$(id -u)" -eq 0 ] || fail "the i686 suite needs root to register qemu-i386 with binfmt_misc"
   if [ ! -e "$binfmt/register" ]; then
     mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
       fail "binfmt_misc is not available here, so qemu-i386 cannot run the i686 suite"
-  fi
-  if [ -e "$binfmt_entry" ]; then
-    echo "binfmt entry $(basename "$binfmt_entry") was already there; it stays"
-    return
   fi
   local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
@@ -79,6 +94,29 @@ register_qemu_i386() {
   printf ':%s:M::%s:%s:%s:F' "$(basename "$binfmt_entry")" "$magic" "$mask" "$qemu" >"$binfmt/register" ||
     fail "could not register qemu-i386 with binfmt_misc"
   binfmt_added=yes
+}
+
+# Says first what the check will need root for, and stops before any build
+# when it would need root later and does not have it: to install missing
+# packages (directly, or through sudo without a password), and to register
+# qemu-i386 when no entry for i386 programs is there.
+need_root_for() {
+  local missing=("$@") needs=()
+  ((${#missing[@]} == 0)) || needs+=("installing ${missing[*]}")
+  [ -n "$(i386_binfmt_entry)" ] || needs+=("registering qemu-i386 with binfmt_misc for the i686 suite")
+  if ((${#needs[@]} == 0)); then
+    echo "== root is needed for nothing here"
+    return
+  fi
+  local need
+  need=$(printf '%s; ' "${needs[@]}")
+  echo "== root is needed for: ${need%; }"
+  [ "$(id -u)" -eq 0 ] && return
+  if ((${#missing[@]})) && ! sudo -n true 2>/dev/null; then
+    fail "not root, and sudo asks for a password: install ${missing[*]} as root first"
+  fi
+  [ -n "$(i386_binfmt_entry)" ] ||
+    fail "not root: register qemu-i386 for i386 programs with binfmt_misc as root first (as register_qemu_i386 in $BASH_SOURCE does), or run the check as root"
 }
 
 # Scratch space, Wine's servers once they run, and a binfmt entry this check
