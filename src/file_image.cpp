@@ -7,21 +7,11 @@
 
 #include "file_system.h"
 #include "image_memory.h"
+#include "report_lines.h"
 
 namespace {
 
-// Report lines, byte for byte. The blank before some line feeds is part of the
-// format that people and scripts already read, so it stays.
-constexpr const char* kOpenFailedLine = "[-] open %s error\n";
-constexpr const char* kOpenedLine = "[+] open %s ok \n";
-constexpr const char* kSizeDecimalLine = "FileSise %s %u \n";
-constexpr const char* kSizeHexLine = "FileSise %s 0x%08lX \n";
-constexpr const char* kAllocationFailedLine = "\n Error %s \n";
-constexpr const char* kAllocatedLine = "[+]mem ok\n";
-constexpr const char* kReadDecimalLine = "fread ok retcode %u \n";
-constexpr const char* kReadHexLine = "fread ok retcode 0x%08lX \n";
-constexpr const char* kReadFailedLine = "[-] read %s error\n";
-constexpr const char* kWriteFailedLine = "[-] write %s error\n";
+using namespace report_line;
 
 // Formats one report line and hands it to the stream in a single write. MinGW's
 // fprintf pushes the stream's buffer out after every call, which would let a
@@ -63,46 +53,46 @@ FileRead read_whole_file(std::FILE* file, FileImage& image) {
 
 Status load_file_image(const char* file_name, FileImage& image, std::FILE* report) {
     std::FILE* file = open_input_file(file_name);
-    if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
-    write_report_line(report, kOpenedLine, file_name);
+    if (file == nullptr) return Status::failure(kOpenFailed, file_name);
+    write_report_line(report, kOpened, file_name);
     // Taken from the stream that is read, not the name, which may change meanwhile.
     image.origin = identify_file(file);
 
     const std::uint32_t size = image_size_from_position(measure_file_size(file));
-    write_report_line(report, kSizeDecimalLine, file_name, size);
-    write_report_line(report, kSizeHexLine, file_name, static_cast<unsigned long>(size));
+    write_report_line(report, kSizeDecimal, file_name, size);
+    write_report_line(report, kSizeHex, file_name, static_cast<unsigned long>(size));
 
     // nothrow new: a refused request must become the report line, never an abort.
     std::unique_ptr<std::uint8_t[]> bytes;
     if (size <= kLargestImage) bytes.reset(new (std::nothrow) std::uint8_t[size]);
     if (bytes == nullptr) {
         std::fclose(file);
-        return Status::failure(kAllocationFailedLine, file_name);
+        return Status::failure(kAllocationFailed, file_name);
     }
-    std::fputs(kAllocatedLine, report);
+    std::fputs(kAllocated, report);
     advise_large_image(bytes.get(), size);
 
     image.bytes = std::move(bytes);
     image.length = size;
     const FileRead read = read_whole_file(file, image);
     std::fclose(file);  // read-only: nothing can be lost at the close
-    write_report_line(report, kReadDecimalLine, read.delivered);
-    write_report_line(report, kReadHexLine, static_cast<unsigned long>(read.delivered));
+    write_report_line(report, kReadDecimal, read.delivered);
+    write_report_line(report, kReadHex, static_cast<unsigned long>(read.delivered));
     // A short read alone is a file that shrank after it was measured, and goes on;
     // an error means the bytes on disk could not be had, and must not become output.
-    if (read.failed) return Status::failure(kReadFailedLine, file_name);
+    if (read.failed) return Status::failure(kReadFailed, file_name);
     return Status::success();
 }
 
 Status save_file_image(const char* file_name, const FileImage& image,
                        std::span<const FileIdentity> kept, std::FILE* report) {
     std::FILE* file = open_output_file(file_name, kept);
-    if (file == nullptr) return Status::failure(kOpenFailedLine, file_name);
-    write_report_line(report, kOpenedLine, file_name);
+    if (file == nullptr) return Status::failure(kOpenFailed, file_name);
+    write_report_line(report, kOpened, file_name);
 
     const bool written =
         image.length == 0 || std::fwrite(image.bytes.get(), 1, image.length, file) == image.length;
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) return Status::failure(kWriteFailedLine, file_name);
+    if (!written || !closed) return Status::failure(kWriteFailed, file_name);
     return Status::success();
 }

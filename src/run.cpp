@@ -5,11 +5,10 @@
 
 #include "console.h"
 #include "file_image.h"
+#include "report_lines.h"
 #include "transfer.h"
 
 namespace {
-
-constexpr const char* kTooShortLine = "[-] %s too short\n";
 
 // Loads one input or stops the run with the line the loader handed back.
 FileImage load_or_stop(const char* file_name) {
@@ -28,9 +27,9 @@ int run_conversion() {
     // The output is opened only after this, so a refusal leaves an earlier output alone.
     switch (transfer_records(source.view(), templ.view())) {
         case ImageFit::source_too_short:
-            stop_run(Status::failure(kTooShortLine, kSourceFileName).failure_line());
+            stop_run(Status::failure(report_line::kTooShort, kSourceFileName).failure_line());
         case ImageFit::template_too_short:
-            stop_run(Status::failure(kTooShortLine, kTemplateFileName).failure_line());
+            stop_run(Status::failure(report_line::kTooShort, kTemplateFileName).failure_line());
         case ImageFit::fits:
             break;
     }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers every step of scripts/check uses. Sourced, not run.
 
 fail() { echo "check failed: $*" >&2; exit 1; }
@@ -70,9 +71,10 @@ i386_binfmt_entry() {
   local entry
   for entry in "$binfmt"/*; do
     case ${entry##*/} in register | status) continue ;; esac
-    [ -r "$entry" ] && grep -qx enabled "$entry" && grep -qx "magic $i386_magic" "$entry" || continue
-    echo "${entry##*/}"
-    return
+    if [ -r "$entry" ] && grep -qx enabled "$entry" && grep -qx "magic $i386_magic" "$entry"; then
+      echo "${entry##*/}"
+      return
+    fi
   done
 }
 
@@ -116,7 +118,7 @@ need_root_for() {
     fail "not root, and sudo asks for a password: install ${missing[*]} as root first"
   fi
   [ -n "$(i386_binfmt_entry)" ] ||
-    fail "not root: register qemu-i386 for i386 programs with binfmt_misc as root first (as register_qemu_i386 in $BASH_SOURCE does), or run the check as root"
+    fail "not root: register qemu-i386 for i386 programs with binfmt_misc as root first (as register_qemu_i386 in ${BASH_SOURCE[0]} does), or run the check as root"
 }
 
 # Scratch space, Wine's servers once they run, and a binfmt entry this check

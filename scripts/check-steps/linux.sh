@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Linux: the warning-clean build and its suite, the executable's hardening, an
 # install into a scratch prefix, the ASan+UBSan suite and a short fuzz run.
 

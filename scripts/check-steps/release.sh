@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Releases: scripts/release run twice from clones of the last commit, in
 # different folders, minutes apart (the first run at the start of the check,
 # the second at the end). The second clone converts line ends to CR LF, lies in
@@ -17,6 +18,7 @@ glibc_floor=2.34
 
 # Set for the second release: every variable that compilers, CMake, gzip, xz or
 # dpkg-deb would take, a foreign language and time zone, and a wrong time.
+# shellcheck disable=SC2034,SC2054  # handed to release_in by name; the commas are the linker's
 hostile_environment=(GZIP=--rsyncable DPKG_DEB_COMPRESSOR_TYPE=gzip DPKG_DEB_COMPRESSOR_LEVEL=1
   XZ_OPT=-0 XZ_DEFAULTS=-1e CC=clang CXX=clang++ CFLAGS=-O0 CXXFLAGS="-O0 -DHOSTILE"
   CPPFLAGS=-DHOSTILE LDFLAGS=-Wl,--build-id=none CMAKE_BUILD_TYPE=Debug
@@ -71,6 +73,7 @@ names_every_linked_library() {
 }
 
 release_first() {
+  # shellcheck disable=SC2034  # handed to release_in by name
   local none=()
   echo "== release, first build (as $(id -un), in $scratch/release-1)"
   release_in "$scratch/release-1/tarvul2semrod" "" none

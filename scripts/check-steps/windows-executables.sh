@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Both Windows executables, as built and as shipped: only system DLLs, ASLR and
 # DEP, the version resource and the manifest.
 executables=(build/win64/tarvul2semrod.exe:x86_64 build/win32/tarvul2semrod.exe:i686
@@ -10,7 +11,7 @@ for build in "${executables[@]}"; do
   [ -f "$exe" ] || fail "$exe is missing"
   headers=$("${build#*:}-w64-mingw32-objdump" -p "$exe")
   dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers")
-  echo "$exe:" $dlls
+  echo "$exe: ${dlls//$'\n'/ }"
   others=$(grep -viE '^(KERNEL32|msvcrt)\.dll$' <<<"$dlls" || true)
   [ -z "$others" ] || fail "$exe needs DLLs a bare Windows lacks: $others"
   characteristics=$((16#$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")))

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Windows i686, the home platform: a private 32-bit Wine on qemu-i386, the
 # cross build, and its suite. Test programs that only the emulated loader's
 # exit assertion failed are run once more by scripts/wine32-run; how often that

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Windows x86_64: the cross build and its suite under Debian's wine64.
 
 echo "== Windows x86_64: build, then the suite under Wine"
