@@ -72,6 +72,18 @@ names_every_linked_library() {
   done <<<"$linked"
 }
 
+# holds_every_license_text <notices>: fails unless every license text that the
+# notices point to in /usr/share/common-licenses follows in the file itself, as
+# a Windows user has no such folder.
+holds_every_license_text() {
+  local notices=$1 path text
+  while read -r path; do
+    text=$(basename "$(realpath "$path")")
+    grep -aq "^License text: $text"$'\r'"\?$" "$notices" ||
+      fail "$notices points to $path, but does not hold the text of $text"
+  done < <(grep -aoE '/usr/share/common-licenses/[A-Za-z0-9][A-Za-z0-9.+-]*[A-Za-z0-9+]' "$notices" | sort -u)
+}
+
 release_first() {
   # shellcheck disable=SC2034  # handed to release_in by name
   local none=()
@@ -148,6 +160,9 @@ release_second() {
     "$shipped/tarvul2semrod-$version-windows-x86/NOTICES.txt"
   names_every_linked_library "$second/build/release/win64/tarvul2semrod.map" \
     "$shipped/tarvul2semrod-$version-windows-x64/NOTICES.txt"
+  for notices in "$linux/NOTICES.txt" "$shipped"/tarvul2semrod-"$version"-windows-*/NOTICES.txt; do
+    holds_every_license_text "$notices"
+  done
   # Neither checkout's path, by either name, nor the folder the release was
   # built in, in anything shipped or in the unstripped programs kept for debugging.
   local traces
