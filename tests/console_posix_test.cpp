@@ -43,8 +43,7 @@ struct TerminalOptions {
     // The tool is not started directly: an interactive shell with job control
     // runs on the terminal instead, and the test types the commands.
     bool under_shell = false;
-    // A call on the terminal that strace makes fail once, as `injection` says.
-    const char* failing_call = nullptr;
+    // A call on the terminal that strace makes fail, in its -e inject syntax.
     const char* injection = nullptr;
 };
 
@@ -56,9 +55,7 @@ public:
         tcgetattr(slave_, &initial_mode_);
         if (!options.typed_ahead.empty()) press(options.typed_ahead);
         std::vector<std::string> command;
-        if (options.failing_call != nullptr) {
-            command = failing_call("/dev/tty", options.failing_call, options.injection);
-        }
+        if (options.injection != nullptr) command = failing_call("/dev/tty", options.injection);
         command.push_back(TARVUL2SEMROD_PATH);
         pid_ = fork();
         if (pid_ == 0) {
@@ -240,10 +237,9 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
     struct Case {
         const char* name;
         std::string key;
-        int gap_ms = 0;          // between the key's bytes, as a slow link delivers them
-        std::string left = "z";  // what the shell gets afterwards
-        const char* failing_call = nullptr;  // a call on the terminal that fails once
-        const char* injection = nullptr;
+        int gap_ms = 0;                   // between the key's bytes, as a slow link delivers them
+        std::string left = "z";           // what the shell gets afterwards
+        const char* injection = nullptr;  // a call on the terminal that fails once
     };
     const std::vector<Case> cases = {
         {"letter", "k"},
@@ -273,15 +269,15 @@ TEST(KeyWait, OneKeyEndsTheWaitAndIsConsumedWhole) {
         {"Esc three times at once", "\x1b\x1b\x1b"},
         {"Esc three times, 150 ms apart", "\x1b\x1b\x1b", 150, "\x1b\x1bz"},
         // A signal that lands in a read or a pause changes nothing.
-        {"letter, its read interrupted", "k", 0, "z", "read", "read:error=EINTR:when=1"},
-        {"lone Esc, its pause interrupted", "\x1b", 150, "z", "poll", "poll:error=EINTR:when=1"},
+        {"letter, its read interrupted", "k", 0, "z", "read:error=EINTR:when=1"},
+        {"lone Esc, its pause interrupted", "\x1b", 150, "z", "poll:error=EINTR:when=1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.failing_call != nullptr && std::system("strace -V >/dev/null 2>&1") != 0) continue;
+        if (c.injection != nullptr && !have_strace()) continue;
         ScopedTempDir dir;
         copy_examples(dir);
-        TerminalRun tool(dir.path(), {.failing_call = c.failing_call, .injection = c.injection});
+        TerminalRun tool(dir.path(), {.injection = c.injection});
         ASSERT_TRUE(tool.wait_until_raw());
         for (const char byte : c.gap_ms == 0 ? std::string() : c.key) {
             tool.press(std::string(1, byte));
@@ -315,10 +311,9 @@ TEST(KeyWait, AFailureStopWaitsAndKeepsStatusOne) {
     for (const Case c :
          {Case{"no inputs", nullptr}, Case{"no descriptor to spare", "openat:error=EMFILE"}}) {
         SCOPED_TRACE(c.name);
-        if (c.injection != nullptr && std::system("strace -V >/dev/null 2>&1") != 0) continue;
+        if (c.injection != nullptr && !have_strace()) continue;
         ScopedTempDir dir;
-        TerminalRun tool(dir.path(), {.failing_call = c.injection ? "openat" : nullptr,
-                                      .injection = c.injection});
+        TerminalRun tool(dir.path(), {.injection = c.injection});
         ASSERT_TRUE(tool.wait_until_raw());
         tool.press("\x03");
         EXPECT_TRUE(exited_with(tool.finish(), 1));

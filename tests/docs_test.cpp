@@ -44,8 +44,8 @@ std::regex line_pattern(const std::string& format, const std::string& name) {
     return std::regex(pattern);
 }
 
-// The text a reader sees, near enough: roff's escapes for a minus, a backslash
-// and a zero-width break taken out.
+// The text a reader sees, near enough: roff's escapes for a minus, a zero-width
+// break and a change of font taken out.
 std::string readable(std::string text) {
     text = std::regex_replace(text, std::regex(R"(\\-)"), "-");
     text = std::regex_replace(text, std::regex(R"(\\&)"), "");

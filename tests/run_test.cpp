@@ -168,7 +168,7 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
 #ifndef _WIN32
         // fdopen and the clearing of O_NONBLOCK both need fcntl; neither may succeed.
         {"the stream cannot be made ready",
-         {.wrapper = failing_call(kOutputFileName, "fcntl", "fcntl:error=EIO")}},
+         {.wrapper = failing_call(kOutputFileName, "fcntl:error=EIO")}},
         {"a symbolic link to a file not made yet", {}, nullptr, nullptr, true, "made.dat"},
 #else
         // A viewer or hex editor with the earlier output open, as is common on Windows.
@@ -177,7 +177,7 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.options.wrapper.empty() && std::system("strace -V >/dev/null 2>&1") != 0) continue;
+        if (!c.options.wrapper.empty() && !have_strace()) continue;
         ScopedTempDir dir;
         copy_examples(dir);
         Bytes expected = kEarlierOutput;
@@ -222,10 +222,10 @@ TEST(Run, AnOutputThatCannotBeOpenedStopsAndStaysAsItWas) {
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
                                   : INVALID_HANDLE_VALUE;
         ASSERT_EQ(c.held_open, holder != INVALID_HANDLE_VALUE);
+#endif
         const ToolResult result = run_tool(dir.path(), c.options);
+#ifdef _WIN32
         if (c.held_open) CloseHandle(holder);
-#else
-        const ToolResult result = run_tool(dir.path(), c.options);
 #endif
         EXPECT_EQ(result.exit_status, c.dangling ? 0 : 1);
         const bool report_in_output = c.options.stdout_target == StdoutTarget::file;
@@ -270,12 +270,12 @@ TEST(Run, HugeInputsAreRefusedAtTheAllocation) {
 #ifndef _WIN32
         // The measuring seek to the end is the first seek.
         {"the seek to the end fails", 8704,
-         failing_call(kSourceFileName, "lseek", "lseek:error=EIO:when=1")},
+         failing_call(kSourceFileName, "lseek:error=EIO:when=1")},
 #endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.wrapper.empty() && std::system("strace -V >/dev/null 2>&1") != 0) continue;
+        if (!c.wrapper.empty() && !have_strace()) continue;
         ScopedTempDir dir;
         write_file(dir / kSourceFileName, {});
         fs::resize_file(dir / kSourceFileName, c.size);
@@ -359,22 +359,21 @@ TEST(Run, AFailedWriteOfTheOutputIsReported) {
 // A read the disk fails is no short read: the report shows what arrived, then
 // the run stops before the output is touched.
 TEST(Run, AReadErrorStopsTheRun) {
-    if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+    if (!have_strace()) GTEST_SKIP() << "needs strace";
     struct Case {
         const char* failing;
-        const char* call;
         const char* injection;
     };
     // The measuring seeks to the end first; the second seek is the one back to the start.
-    for (const Case c : {Case{kSourceFileName, "read", "read:error=EIO"},
-                         Case{kTemplateFileName, "read", "read:error=EIO"},
-                         Case{kSourceFileName, "lseek", "lseek:error=EIO:when=2"}}) {
+    for (const Case c :
+         {Case{kSourceFileName, "read:error=EIO"}, Case{kTemplateFileName, "read:error=EIO"},
+          Case{kSourceFileName, "lseek:error=EIO:when=2"}}) {
         SCOPED_TRACE(std::string(c.failing) + ": " + c.injection);
         ScopedTempDir dir;
         copy_examples(dir);
         write_file(dir / kOutputFileName, kEarlierOutput);
         const ToolResult result =
-            run_tool(dir.path(), {.wrapper = failing_call(c.failing, c.call, c.injection)});
+            run_tool(dir.path(), {.wrapper = failing_call(c.failing, c.injection)});
         EXPECT_EQ(result.exit_status, 1);
         const bool source_fails = c.failing == std::string(kSourceFileName);
         EXPECT_EQ(result.out, (source_fails ? "" : loaded_lines(kSourceFileName, 8704, 8704)) +

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -86,14 +87,10 @@ std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::
 }
 
 #ifndef _WIN32
-std::vector<std::string> failing_call(const std::string& path, const char* call,
-                                      const char* injection) {
-    std::vector<std::string> strace = {"strace",
-                                       "-o/dev/null",
-                                       "-P",
-                                       path,
-                                       std::string("-etrace=") + call,
-                                       std::string("-einject=") + injection};
+std::vector<std::string> failing_call(const std::string& path, const std::string& injection) {
+    const std::string call = injection.substr(0, injection.find(':'));
+    std::vector<std::string> strace = {"strace", "-o/dev/null",     "-P",
+                                       path,     "-etrace=" + call, "-einject=" + injection};
 #ifdef TARVUL_SANITIZED
     // The leak checker cannot run under a tracer.
     strace.insert(strace.end(), {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
@@ -101,3 +98,11 @@ std::vector<std::string> failing_call(const std::string& path, const char* call,
     return strace;
 }
 #endif
+
+bool have_strace() {
+#ifdef _WIN32
+    return false;
+#else
+    return std::system("strace -V >/dev/null 2>&1") == 0;
+#endif
+}

@@ -48,8 +48,9 @@ std::string loaded_lines(const std::string& file_name, std::uint32_t size, std::
 std::string platform_text(const std::string& text);
 
 #ifndef _WIN32
-// A command to run the tool under: strace, making `call` on `path` fail as
-// `injection` says (strace's -e inject syntax).
-std::vector<std::string> failing_call(const std::string& path, const char* call,
-                                      const char* injection);
+// A command to run the tool under: strace, making a call on `path` fail as
+// `injection` says in strace's -e inject syntax ("read:error=EIO:when=2").
+std::vector<std::string> failing_call(const std::string& path, const std::string& injection);
 #endif
+// True when strace can be run (never on Windows); rows that inject failures need it.
+bool have_strace();

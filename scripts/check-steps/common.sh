@@ -103,9 +103,10 @@ register_qemu_i386() {
 # packages (directly, or through sudo without a password), and to register
 # qemu-i386 when no entry for i386 programs is there.
 need_root_for() {
-  local missing=("$@") needs=()
+  local missing=("$@") needs=() i386_entry
+  i386_entry=$(i386_binfmt_entry)
   ((${#missing[@]} == 0)) || needs+=("installing ${missing[*]}")
-  [ -n "$(i386_binfmt_entry)" ] || needs+=("registering qemu-i386 with binfmt_misc for the i686 suite")
+  [ -n "$i386_entry" ] || needs+=("registering qemu-i386 with binfmt_misc for the i686 suite")
   if ((${#needs[@]} == 0)); then
     echo "== root is needed for nothing here"
     return
@@ -117,7 +118,7 @@ need_root_for() {
   if ((${#missing[@]})) && ! sudo -n true 2>/dev/null; then
     fail "not root, and sudo asks for a password: install ${missing[*]} as root first"
   fi
-  [ -n "$(i386_binfmt_entry)" ] ||
+  [ -n "$i386_entry" ] ||
     fail "not root: register qemu-i386 for i386 programs with binfmt_misc as root first (as register_qemu_i386 in ${BASH_SOURCE[0]} does), or run the check as root"
 }
 

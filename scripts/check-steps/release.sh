@@ -18,21 +18,24 @@ glibc_floor=2.34
 
 # Set for the second release: every variable that compilers, CMake, gzip, xz or
 # dpkg-deb would take, a foreign language and time zone, and a wrong time.
-# shellcheck disable=SC2034,SC2054  # handed to release_in by name; the commas are the linker's
+# shellcheck disable=SC2054  # the commas are the linker's
 hostile_environment=(GZIP=--rsyncable DPKG_DEB_COMPRESSOR_TYPE=gzip DPKG_DEB_COMPRESSOR_LEVEL=1
   XZ_OPT=-0 XZ_DEFAULTS=-1e CC=clang CXX=clang++ CFLAGS=-O0 CXXFLAGS="-O0 -DHOSTILE"
   CPPFLAGS=-DHOSTILE LDFLAGS=-Wl,--build-id=none CMAKE_BUILD_TYPE=Debug
   CMAKE_GENERATOR="Unix Makefiles" CMAKE_EXPORT_COMPILE_COMMANDS=ON MAKEFLAGS=-j1
   LC_ALL=tr_TR.UTF-8 TZ=Pacific/Kiritimati SOURCE_DATE_EPOCH=1)
 
-# release_in <folder> <user> <environment> [clone options...]: clones the last
+# release_in <folder> <user> [NAME=value...] [clone options...]: clones the last
 # commit into `folder` and runs scripts/release there, as `user` (empty for the
-# current one), with the variables in the array named `environment` added, under
-# umask 077. The folder is entered by the name given, links and all.
+# current one), with the variables given set, under umask 077. The folder is
+# entered by the name given, links and all.
 release_in() {
-  local folder=$1 user=$2
-  local -n environment=$3
-  shift 3
+  local folder=$1 user=$2 environment=()
+  shift 2
+  while [[ $# -gt 0 && $1 == [A-Z]*=* ]]; do
+    environment+=("$1")
+    shift
+  done
   # The scratch folder is private; the way down to the clone must be open to `user`.
   chmod 755 "$scratch"
   (umask 022 && mkdir -p "$(dirname "$folder")")
@@ -85,10 +88,8 @@ holds_every_license_text() {
 }
 
 release_first() {
-  # shellcheck disable=SC2034  # handed to release_in by name
-  local none=()
   echo "== release, first build (as $(id -un), in $scratch/release-1)"
-  release_in "$scratch/release-1/tarvul2semrod" "" none
+  release_in "$scratch/release-1/tarvul2semrod" ""
 }
 
 # Names each artifact that differs and the members in which it differs.
@@ -115,7 +116,7 @@ release_second() {
   mkdir -p "$real"
   ln -s "$real" "$link"
   echo "== release, second build (as ${user:-$(id -un)}, CR LF clone, hostile environment, in $link -> $real, $((SECONDS - started)) s after the check started)"
-  release_in "$link/tarvul2semrod" "$user" hostile_environment -c core.autocrlf=true
+  release_in "$link/tarvul2semrod" "$user" "${hostile_environment[@]}" -c core.autocrlf=true
   local first=$scratch/release-1/tarvul2semrod second=$link/tarvul2semrod dist=$scratch/release-1/tarvul2semrod/dist
   compare_releases "$dist" "$second/dist"
   echo "the two builds are byte for byte the same:"
